@@ -1,0 +1,110 @@
+// The channel switching engine: the two button rows, the stepping buttons and Process, which
+// applies the selection according to the link mode. Every action ends with a status poll.
+#include "controller/Controller.h"
+#include "controller/SkipAndContinue.h"
+
+namespace orvane::controller {
+
+void Controller::BusA_Click(std::int16_t Index) { busClick(0, Index); }
+void Controller::BusB_Click(std::int16_t Index) { busClick(1, Index); }
+
+void Controller::busClick(int bus, std::int16_t index) {
+  using host::Arg;
+  throwIfEnded();
+  if (index == 0) {  // "All Off"
+    skipOnFailure([&] { switcher().call("SWITCHER_ClearChannels", {Arg(arrayName(bus))}); });
+    Get_Status();
+  } else if (index > 0 && index < 17) {  // a channel button
+    auto& channels = bus == 0 ? s_.BusA_State : s_.BusB_State;
+    channels[index] = !channels[index];
+    s_.Sel_State = channels[index];
+    s_.Sel_Bus = static_cast<std::int16_t>(bus);
+    s_.Sel_Channel = index;
+    Process();
+  } else {  // "All On": everything but channel 1, then channel 1 as well
+    skipOnFailure([&] {
+      s_.Call_OK =
+          switcher().call("SWITCHER_NotChannel", {Arg(arrayName(bus)), Arg(std::int16_t{1})}).toBool();
+    });
+    skipOnFailure([&] {
+      s_.Call_OK =
+          switcher().call("SWITCHER_AddChannel", {Arg(arrayName(bus)), Arg(std::int16_t{1})}).toBool();
+    });
+    Get_Status();
+  }
+}
+
+// The stepping buttons keep the channel within 1..16: before any channel has been chosen (0),
+// "<" starts from 16 and ">" from 1.
+void Controller::PrevButton_Click() {
+  throwIfEnded();
+  if (s_.Sel_Channel <= 1) {
+    s_.Sel_Channel = 16;
+  } else {
+    --s_.Sel_Channel;
+  }
+  Process();
+}
+
+void Controller::NextButton_Click() {
+  throwIfEnded();
+  if (s_.Sel_Channel == 16 || s_.Sel_Channel < 1) {
+    s_.Sel_Channel = 1;
+  } else if (s_.Link_Mode == 2) {
+    s_.Sel_Channel = s_.Sel_Channel == 15 ? 1 : static_cast<std::int16_t>(s_.Sel_Channel + 2);
+  } else {
+    ++s_.Sel_Channel;
+  }
+  Process();
+}
+
+void Controller::Process() {
+  using host::Arg;
+  throwIfEnded();
+  const auto exclusive = [&](int bus, const Arg& channel) {
+    skipOnFailure([&] {
+      s_.Call_OK = switcher().call("SWITCHER_ExclusiveChannel", {Arg(arrayName(bus)), channel}).toBool();
+    });
+  };
+  const auto allBut = [&](int bus, const Arg& channel) {
+    skipOnFailure([&] {
+      s_.Call_OK = switcher().call("SWITCHER_NotChannel", {Arg(arrayName(bus)), channel}).toBool();
+    });
+  };
+  const Arg selected = Arg::ref(s_.Sel_Channel);
+  const int pressedBus = s_.Sel_Bus == 0 ? 0 : 1;
+
+  switch (s_.Link_Mode) {
+    case 0:  // "None": toggle the one channel on its own bus
+      skipOnFailure([&] {
+        const char* member = s_.Sel_State ? "SWITCHER_AddChannel" : "SWITCHER_RemoveChannel";
+        s_.Call_OK = switcher().call(member, {Arg(arrayName(pressedBus)), selected}).toBool();
+      });
+      break;
+    case 1:  // "Input to Output": X n on bus A, Y n on bus B
+      if (s_.Sel_Channel > 8) s_.Sel_Channel = static_cast<std::int16_t>(s_.Sel_Channel - 8);
+      exclusive(0, selected);
+      exclusive(1, Arg(static_cast<std::int16_t>(s_.Sel_Channel + 8)));
+      break;
+    case 2:  // "Stereo Pairs": the odd channel on bus A, the even one on bus B
+      if (s_.Sel_Channel % 2 == 0) s_.Sel_Channel = static_cast<std::int16_t>(s_.Sel_Channel - 1);
+      exclusive(0, selected);
+      exclusive(1, Arg(static_cast<std::int16_t>(s_.Sel_Channel + 1)));
+      break;
+    case 3:  // "Termination": every other channel on bus B, this one alone on bus A
+      allBut(1, selected);
+      exclusive(0, selected);
+      break;
+    case 4:  // "Exclusive On"
+      exclusive(pressedBus, selected);
+      break;
+    case 5:  // "Exclusive Off"
+      allBut(pressedBus, selected);
+      break;
+    default:
+      break;
+  }
+  Get_Status();
+}
+
+}  // namespace orvane::controller

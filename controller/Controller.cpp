@@ -1,0 +1,40 @@
+#include "controller/Controller.h"
+
+#include "controller/RunEnded.h"
+
+namespace orvane::controller {
+
+Controller::Controller(panel::View& view, PlatformServices& services,
+                       host::ObjectFactory createObject)
+    : view_(view), services_(services), createObject_(std::move(createObject)) {}
+
+std::string Controller::arrayName(int bus) const {
+  return (bus == 0 ? "BusA" : "BusB") + host::decimalText(s_.Switcher_Address);
+}
+
+host::Object& Controller::switcher() {
+  if (!s_.Switcher) throw host::HostError("IOSwitcher", "the switcher object has been released");
+  return *s_.Switcher;
+}
+
+host::Variant Controller::busConstant(int bus) {
+  return switcher().get(bus == 0 ? "IOSWITCHER_BUS_A" : "IOSWITCHER_BUS_B");
+}
+
+void Controller::throwIfEnded() const {
+  if (runEnded()) throw RunEnded{};
+}
+
+void Controller::endAtOnce() {
+  endedAtOnce_ = true;
+  services_.endAtOnce();
+  throw RunEnded{};
+}
+
+void Controller::closeMainWindow() {
+  view_.close();  // Form_Unload runs inside, raised by the view
+  unloaded_ = true;
+  throw RunEnded{};
+}
+
+}  // namespace orvane::controller

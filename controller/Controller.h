@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "controller/ControllerState.h"
+#include "controller/PlatformServices.h"
+#include "host/Object.h"
+#include "panel/View.h"
+
+namespace orvane::controller {
+
+inline constexpr const char* HostProgId = "Qelvix.Application";
+inline constexpr int TimerIntervalMs = 200;
+// A poll that reads failure while already nested inside this many re-initialisations gives up on
+// the connection instead of initialising once more.
+inline constexpr int MaxReinitialisationDepth = 3;
+
+// The logic behind the main window: its event handlers and the four internal procedures share the
+// one state record. It reaches the panel only through the view operations and the operator only
+// through the platform services. Once the run has ended, a handler throws RunEnded and makes no
+// further host call or view operation.
+class Controller {
+ public:
+  Controller(panel::View& view, PlatformServices& services, host::ObjectFactory createObject);
+  Controller(const Controller&) = delete;
+  Controller& operator=(const Controller&) = delete;
+
+  // Event handlers, one per row of the event table.
+  void Form_Load();
+  void Form_Unload(std::int16_t& Cancel);
+  void BusA_Click(std::int16_t Index);
+  void BusB_Click(std::int16_t Index);
+  void BalA_Button_Click();
+  void BalB_Button_Click();
+  void LoadA_Button_Click();
+  void LoadB_Button_Click();
+  void ResetButton_Click();
+  void PrevButton_Click();
+  void NextButton_Click();
+  void DCButton_Click();
+  void Mode_Droplist_Click();
+  void Timer1_Timer();
+
+  // Internal procedures; public so that tests can drive one at a time.
+  void Process();
+  void Get_Status();
+  void Initialise_Switcher();
+  void Update_DC_Readings();
+
+  const ControllerState& state() const { return s_; }
+  ControllerState& state() { return s_; }
+
+  // True once the program has ended at once or the window has been unloaded.
+  bool runEnded() const { return endedAtOnce_ || unloaded_; }
+  bool unloaded() const { return unloaded_; }
+  // The dispatcher ends the run when an error escapes a handler (a failed start-up).
+  void markEndedAtOnce() { endedAtOnce_ = true; }
+
+ private:
+  struct RelayRow;
+
+  void busClick(int bus, std::int16_t index);
+  void balanceClick(const RelayRow& row);
+  void loadClick(const RelayRow& row);
+  void decodeStatusWord(const host::Variant& word, int bus);
+  std::string arrayName(int bus) const;
+  host::Object& switcher();
+  host::Variant busConstant(int bus);
+  void setAddressFromText();
+  [[noreturn]] void lostConnection();
+  [[noreturn]] void endAtOnce();
+  [[noreturn]] void closeMainWindow();
+  void throwIfEnded() const;
+
+  panel::View& view_;
+  PlatformServices& services_;
+  host::ObjectFactory createObject_;
+  ControllerState s_;
+  int reinitialisationDepth_ = 0;
+  bool endedAtOnce_ = false;
+  bool unloaded_ = false;
+};
+
+}  // namespace orvane::controller

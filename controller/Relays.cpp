@@ -1,0 +1,92 @@
+// The balance and load relays of each bus. Balance is refused while either terminal of the bus
+// carries more than 6 V DC. No status poll: the next one brings flags and colours back in line.
+#include "controller/Controller.h"
+#include "controller/SkipAndContinue.h"
+
+namespace orvane::controller {
+
+namespace {
+constexpr std::int16_t ExcessiveDcVolts = 6;
+}
+
+struct Controller::RelayRow {
+  int bus;
+  panel::ControlName button;
+  bool ControllerState::*flag;
+  host::Variant ControllerState::*plus;
+  host::Variant ControllerState::*minus;
+};
+
+namespace {
+using enum panel::ControlName;
+}
+
+void Controller::BalA_Button_Click() {
+  balanceClick({0, BalA_Button, &ControllerState::BalA_On, &ControllerState::DC_APlus,
+                &ControllerState::DC_AMinus});
+}
+void Controller::BalB_Button_Click() {
+  balanceClick({1, BalB_Button, &ControllerState::BalB_On, &ControllerState::DC_BPlus,
+                &ControllerState::DC_BMinus});
+}
+void Controller::LoadA_Button_Click() {
+  loadClick({0, LoadA_Button, &ControllerState::LoadA_On, nullptr, nullptr});
+}
+void Controller::LoadB_Button_Click() {
+  loadClick({1, LoadB_Button, &ControllerState::LoadB_On, nullptr, nullptr});
+}
+
+void Controller::balanceClick(const RelayRow& row) {
+  using host::Arg;
+  throwIfEnded();
+  bool& on = s_.*row.flag;
+  if (on) {
+    skipOnFailure([&] {
+      s_.Call_OK = switcher().call("SWITCHER_Balance", {Arg(arrayName(row.bus)), Arg(false)}).toBool();
+    });
+    on = false;
+    view_.setBackColor({row.button}, panel::colour::Grey);
+    return;
+  }
+
+  host::Variant& plus = s_.*row.plus;
+  host::Variant& minus = s_.*row.minus;
+  skipOnFailure([&] {
+    host::Variant bus = busConstant(row.bus);
+    s_.Call_OK = switcher()
+                     .call("IOSWITCHER_GetBusDC", {Arg::ref(s_.Switcher_Address), Arg(bus),
+                                                   Arg::ref(plus), Arg::ref(minus)})
+                     .toBool();
+  });
+  // A reading that is no number, NaN included, fails the check and so counts as excessive.
+  const auto excessive = [](const host::Variant& volts) {
+    return host::compareNumeric(host::absoluteValue(volts), host::Variant(ExcessiveDcVolts)) > 0;
+  };
+  if (holdsOrFails([&] { return excessive(plus) || excessive(minus); })) {
+    s_.Msg_Text = "There is excessive DC on this bus for balance mode.";
+    services_.messageBox(s_.Msg_Text, box::ExclamationOk, s_.Title_Text);
+    return;
+  }
+  skipOnFailure([&] {
+    s_.Call_OK = switcher().call("SWITCHER_Balance", {Arg(arrayName(row.bus)), Arg(true)}).toBool();
+  });
+  on = true;
+  view_.setBackColor({row.button}, panel::colour::Orange);
+}
+
+void Controller::loadClick(const RelayRow& row) {
+  using host::Arg;
+  throwIfEnded();
+  bool& on = s_.*row.flag;
+  const bool switchOn = !on;
+  skipOnFailure([&] {
+    host::Variant bus = busConstant(row.bus);
+    s_.Call_OK = switcher()
+                     .call("IOSWITCHER_BusLoad", {Arg::ref(s_.Switcher_Address), Arg(bus), Arg(switchOn)})
+                     .toBool();
+  });
+  on = switchOn;
+  view_.setBackColor({row.button}, switchOn ? panel::colour::Orange : panel::colour::Grey);
+}
+
+}  // namespace orvane::controller

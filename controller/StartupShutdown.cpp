@@ -1,0 +1,86 @@
+// Form_Load and Form_Unload: starting the host, asking for the address, and letting go again.
+#include <algorithm>
+#include <cmath>
+
+#include "controller/Controller.h"
+#include "controller/RunEnded.h"
+#include "controller/SkipAndContinue.h"
+#include "host/NumericText.h"
+
+namespace orvane::controller {
+
+namespace {
+
+constexpr const char* CrLf = "\r\n";
+constexpr const char* ModeCaptions[] = {"None",        "Input to Output", "Stereo Pairs",
+                                        "Termination", "Exclusive On",    "Exclusive Off"};
+
+}  // namespace
+
+// No error handler here: a failure escapes to the dispatcher, which reports it and ends the run.
+void Controller::Form_Load() {
+  s_.HostApp = createObject_(HostProgId);
+  s_.Switcher = s_.HostApp->get("IOSwitcher").toObject();  // before the host says it is ready
+  s_.Switcher_Address = 0;
+  s_.Address_Text = host::decimalText(0);
+  s_.Link_Mode = 0;
+  s_.Keep_Running = true;
+  s_.DC_On = false;
+  s_.Title_Text = "Orvane I/O Switcher";
+  s_.Status_Width = 18;
+
+  while (!s_.HostApp->get("IsInitialised").toBool()) {
+    s_.HostApp->call("Sleep", {host::Arg(std::int16_t{10})});
+  }
+
+  s_.Msg_Text = "Please enter the address of the switcher";
+  s_.Msg_Text += CrLf;
+  s_.Msg_Text += CrLf;
+  s_.Msg_Text += "This should be a number between 0 and 64 corresponding to the DIP switch ";
+  s_.Msg_Text += "settings on";
+  s_.Msg_Text += CrLf;
+  s_.Msg_Text += "the back of the switcher to be controlled.";
+  s_.Address_Text = services_.inputBox(s_.Msg_Text, s_.Title_Text, s_.Address_Text);
+
+  setAddressFromText();
+  if (s_.Address_Text.empty()) endAtOnce();  // Cancel, or an emptied box: no reset, no window
+
+  for (std::int16_t index = 0; index < 6; ++index) {
+    view_.addListEntry(ModeCaptions[index], index);
+  }
+  view_.setListIndex(0);  // runs Mode_Droplist_Click, which resets the switcher and polls
+  throwIfEnded();
+  view_.setTimerInterval(TimerIntervalMs);
+  Initialise_Switcher();
+}
+
+// Numeric text becomes the nearest whole number (halves to even), clamped to 0..64; anything else
+// is address 0. A number beyond the 16-bit range is clamped like any other.
+void Controller::setAddressFromText() {
+  if (const auto number = host::parseNumericText(s_.Address_Text)) {
+    const double rounded = std::clamp(std::nearbyint(*number), -32768.0, 32767.0);
+    s_.Switcher_Address = static_cast<std::int16_t>(rounded);
+  } else {
+    s_.Switcher_Address = 0;
+  }
+  if (s_.Switcher_Address > 64) {
+    s_.Switcher_Address = 64;
+  } else if (s_.Switcher_Address < 0) {
+    s_.Switcher_Address = 0;
+  }
+}
+
+void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always proceeds*/) {
+  s_.Keep_Running = false;
+  skipOnFailure([&] {
+    s_.Call_OK = switcher()
+                     .call("ORVANE_Reset", {host::Arg::ref(s_.Switcher_Address), host::Arg(true),
+                                            host::Arg::ref(s_.Reset_Info)})
+                     .toBool();
+  });
+  s_.Switcher.reset();
+  s_.HostApp.reset();
+  unloaded_ = true;
+}
+
+}  // namespace orvane::controller

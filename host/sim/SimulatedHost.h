@@ -1,0 +1,78 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "host/Object.h"
+
+namespace orvane::host::sim {
+
+// What the simulated host looks like when it starts.
+struct SimConfig {
+  std::set<int> addresses{0};      // the switchers that answer
+  int sleepsUntilInitialised = 3;  // Sleep calls before IsInitialised turns True
+  std::uint64_t seed = 1;          // the DC noise generator's seed: same seed, same readings
+  double noiseVolts = 0.003;       // amplitude of the DC noise on every terminal reading
+  bool x3CarriesDc = true;         // channel X3 of every switcher carries about +9 V on +ve
+};
+
+// How a member misbehaves when a fault is armed on it.
+enum class FaultKind {
+  Raise,        // the call raises a HostError with a host-like message
+  ReturnFalse,  // the call returns False and writes no outs
+  ReturnValue,  // the call returns FaultSpec::result and writes FaultSpec::outs into its refs
+};
+
+struct FaultSpec {
+  FaultKind kind = FaultKind::Raise;
+  int count = 1;  // how many calls it affects; Always for every call from now on
+  Variant result;
+  std::vector<Variant> outs;  // for ReturnValue: written into the by-reference args, in order
+  static constexpr int Always = -1;
+};
+
+// The built-in simulated measurement host: the "Qelvix.Application" object, its IOSwitcher and the
+// switchers behind it, with the fault injection that tests and the fuzzer use. One instance is the
+// whole simulated application; the objects it hands out share its state. Single-threaded, like
+// the program.
+class SimulatedHost {
+ public:
+  explicit SimulatedHost(SimConfig config = {});
+  ~SimulatedHost();
+  SimulatedHost(const SimulatedHost&) = delete;
+  SimulatedHost& operator=(const SimulatedHost&) = delete;
+
+  // Creates the application object for "Qelvix.Application"; any other ProgID raises HostError.
+  ObjectFactory factory();
+
+  // --- fault injection ---
+  void removeSwitcher(int address);   // unplugged: resets return False, status reads fail
+  void restoreSwitcher(int address);  // plugged back in, with all channels and relays off
+  void injectFault(const std::string& member, FaultSpec fault);  // member of either object
+  void clearFaults();
+  void kill();                        // the host process is gone: every call raises
+  bool killed() const;
+  void setChannelDc(int address, int channel, double plusVolts, double minusVolts);
+  // Runs before every member access with the member's name: tests use it to add latency, or to
+  // deliver an event in the middle of a host call, as a pumping message loop would.
+  void setCallHook(std::function<void(const std::string& member)> hook);
+  void setLatency(std::chrono::microseconds perCall);  // really sleeps; for soak and manual runs
+
+  // --- inspection, for tests ---
+  // The status word (bits 0..15 channels, 16 balance, 17 load) of one bus (0 = A, 1 = B).
+  std::uint32_t statusWord(int address, int bus) const;
+  bool switcherPresent(int address) const;
+  int resetCount(int address) const;
+  long callCount() const;          // member accesses made so far, failed ones included
+  int liveObjects() const;         // objects handed out and not yet released
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+};
+
+}  // namespace orvane::host::sim

@@ -1,0 +1,105 @@
+#include "panel/Dispatcher.h"
+
+#include "controller/RunEnded.h"
+#include "host/AutomationError.h"
+
+namespace orvane::panel {
+
+namespace {
+
+// Counts the handlers on the stack, also when one unwinds.
+class Running {
+ public:
+  explicit Running(int& depth) : depth_(depth) { ++depth_; }
+  ~Running() { --depth_; }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+Dispatcher::Dispatcher(controller::Controller& controller, controller::PlatformServices& services)
+    : controller_(controller), services_(services) {}
+
+bool Dispatcher::handle(ControlEvent event) {
+  if (busy() || runEnded()) return false;
+  runGuarded(event);
+  return true;
+}
+
+void Dispatcher::listClickRaised() {
+  if (runEnded()) return;
+  runGuarded({EventKind::ModeClick});
+}
+
+void Dispatcher::unloadRaised() {
+  Running running(depth_);
+  unload();
+}
+
+void Dispatcher::unload() {
+  if (unloadRan_) return;
+  unloadRan_ = true;
+  std::int16_t cancel = 0;
+  controller_.Form_Unload(cancel);
+}
+
+void Dispatcher::runGuarded(ControlEvent event) {
+  Running running(depth_);
+  try {
+    run(event);
+  } catch (const controller::RunEnded&) {
+    // The run is over; the operation that was in progress has been abandoned.
+  } catch (const host::AutomationError& error) {
+    // Only start-up has no error handling of its own: the host could not be created or reached.
+    const bool startingUp = event.kind == EventKind::Load;
+    const std::string text = std::string(startingUp ? "The program could not start." :
+                                                      "The program met an unexpected error.") +
+                             "\r\n\r\n" + error.what();
+    services_.messageBox(text, 16, "Orvane I/O Switcher");
+    if (startingUp) {
+      failure_ = error.what();
+      controller_.markEndedAtOnce();
+      services_.endAtOnce();
+    }
+  }
+}
+
+void Dispatcher::run(ControlEvent event) {
+  auto& c = controller_;
+  switch (event.kind) {
+    case EventKind::Load:
+      return c.Form_Load();
+    case EventKind::Unload:
+      return unload();
+    case EventKind::BusAClick:
+      return c.BusA_Click(event.index);
+    case EventKind::BusBClick:
+      return c.BusB_Click(event.index);
+    case EventKind::BalAClick:
+      return c.BalA_Button_Click();
+    case EventKind::LoadAClick:
+      return c.LoadA_Button_Click();
+    case EventKind::BalBClick:
+      return c.BalB_Button_Click();
+    case EventKind::LoadBClick:
+      return c.LoadB_Button_Click();
+    case EventKind::ResetClick:
+      return c.ResetButton_Click();
+    case EventKind::PrevClick:
+      return c.PrevButton_Click();
+    case EventKind::NextClick:
+      return c.NextButton_Click();
+    case EventKind::DCClick:
+      return c.DCButton_Click();
+    case EventKind::ModeClick:
+      return c.Mode_Droplist_Click();
+    case EventKind::TimerTick:
+      return c.Timer1_Timer();
+  }
+}
+
+}  // namespace orvane::panel

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "controller/Controller.h"
+#include "controller/PlatformServices.h"
+#include "panel/View.h"
+
+namespace orvane::panel {
+
+// The events that the program handles; every other event of every control is ignored.
+enum class EventKind {
+  Load,
+  Unload,
+  BusAClick,
+  BusBClick,
+  BalAClick,
+  LoadAClick,
+  BalBClick,
+  LoadBClick,
+  ResetClick,
+  PrevClick,
+  NextClick,
+  DCClick,
+  ModeClick,
+  TimerTick,
+};
+
+struct ControlEvent {
+  EventKind kind;
+  std::int16_t index = 0;  // the member of BusA or BusB that was clicked
+};
+
+// The event table: each control event runs one controller operation, one handler at a time. An
+// event that arrives while a handler is still running (a tick while a modal box is open, a click
+// pumped in during a host call) is dropped, never run nested; only the events that view operations
+// raise run inside the handler that caused them. Nothing thrown by the controller escapes to the
+// window system.
+class Dispatcher : public RaisedEvents {
+ public:
+  Dispatcher(controller::Controller& controller, controller::PlatformServices& services);
+
+  // An event from the window system or the operator. Returns false when it was dropped.
+  bool handle(ControlEvent event);
+
+  void listClickRaised() override;
+  void unloadRaised() override;
+
+  bool busy() const { return depth_ > 0; }
+  bool runEnded() const { return controller_.runEnded(); }
+  // Set when the run ended because an error escaped a handler (start-up could not reach the host);
+  // the program then exits with a failure status.
+  const std::optional<std::string>& failure() const { return failure_; }
+
+ private:
+  void run(ControlEvent event);
+  void runGuarded(ControlEvent event);
+  void unload();
+
+  controller::Controller& controller_;
+  controller::PlatformServices& services_;
+  int depth_ = 0;
+  bool unloadRan_ = false;
+  std::optional<std::string> failure_;
+};
+
+}  // namespace orvane::panel
