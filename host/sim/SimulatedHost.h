@@ -24,14 +24,16 @@ struct SimConfig {
 enum class FaultKind {
   Raise,        // the call raises a HostError with a host-like message
   ReturnFalse,  // the call returns False and writes no outs
-  ReturnValue,  // the call returns FaultSpec::result and writes FaultSpec::outs into its refs
+  ReturnValue,  // the call returns FaultSpec::result and writes FaultSpec::outs into its outs
 };
 
 struct FaultSpec {
   FaultKind kind = FaultKind::Raise;
   int count = 1;  // how many calls it affects; Always for every call from now on
   Variant result;
-  std::vector<Variant> outs;  // for ReturnValue: written into the by-reference args, in order
+  // For ReturnValue: written into the LAST outs.size() by-reference arguments, in order, so that
+  // {a, b} lands in GetFullStatus's two status words and GetBusDC's two readings, not the address.
+  std::vector<Variant> outs;
   static constexpr int Always = -1;
 };
 

@@ -104,6 +104,11 @@ void HeadlessView::setListIndex(std::int16_t index) {
   if (index >= 0 && raisedEvents()) raisedEvents()->listClickRaised();
 }
 
+void HeadlessView::setTimerInterval(int milliseconds) {
+  operations_.push_back("Interval " + std::to_string(milliseconds));
+  timerInterval_ = milliseconds;
+}
+
 void HeadlessView::close() {
   operations_.push_back("Close");
   if (closed_) return;

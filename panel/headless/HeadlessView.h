@@ -31,7 +31,7 @@ class HeadlessView : public View {
   void addListEntry(const std::string& text, std::int16_t index) override;
   void setListIndex(std::int16_t index) override;
   std::int16_t listIndex() const override { return listIndex_; }
-  void setTimerInterval(int milliseconds) override { timerInterval_ = milliseconds; }
+  void setTimerInterval(int milliseconds) override;
   void close() override;
 
   // What the panel shows
