@@ -1,0 +1,273 @@
+#include "panel/qt/PanelWindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "panel/qt/Colours.h"
+#include "panel/qt/PaintingButton.h"
+
+namespace orvane::panel::qt {
+
+namespace {
+
+std::pair<int, int> key(ControlId id) { return {static_cast<int>(id.name), id.index}; }
+
+QString fromText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Qt::Alignment toQtAlignment(TextAlignment alignment) {
+  switch (alignment) {
+    case TextAlignment::Left:
+      return Qt::AlignLeft | Qt::AlignVCenter;
+    case TextAlignment::Centre:
+      return Qt::AlignHCenter | Qt::AlignVCenter;
+    case TextAlignment::Right:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case TextAlignment::Default:
+      break;
+  }
+  return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+// The click event of a button; nothing for the controls that raise no click.
+std::optional<ControlEvent> clickEvent(ControlId id) {
+  using enum ControlName;
+  switch (id.name) {
+    case BusA:
+      return ControlEvent{EventKind::BusAClick, id.index};
+    case BusB:
+      return ControlEvent{EventKind::BusBClick, id.index};
+    case BalA_Button:
+      return ControlEvent{EventKind::BalAClick};
+    case LoadA_Button:
+      return ControlEvent{EventKind::LoadAClick};
+    case BalB_Button:
+      return ControlEvent{EventKind::BalBClick};
+    case LoadB_Button:
+      return ControlEvent{EventKind::LoadBClick};
+    case ResetButton:
+      return ControlEvent{EventKind::ResetClick};
+    case PrevButton:
+      return ControlEvent{EventKind::PrevClick};
+    case NextButton:
+      return ControlEvent{EventKind::NextClick};
+    case DCButton:
+      return ControlEvent{EventKind::DCClick};
+    default:
+      return std::nullopt;
+  }
+}
+
+void setLabelColours(QLabel& label, std::optional<Colour> back, std::optional<Colour> text) {
+  QPalette palette = label.palette();
+  if (back) {
+    palette.setColor(QPalette::Window, toQColor(*back));
+    label.setAutoFillBackground(true);
+  }
+  if (text) palette.setColor(QPalette::WindowText, toQColor(*text));
+  label.setPalette(palette);
+}
+
+}  // namespace
+
+PanelWindow::PanelWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+  setWindowTitle(fromText(WindowCaptionAtLoad));
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/orvane/orvane-16.png"), QSize(16, 16));
+  icon.addFile(QStringLiteral(":/orvane/orvane-32.png"), QSize(32, 32));
+  setWindowIcon(icon);
+  setFixedSize(toPixels(ClientWidthTwips), toPixels(ClientHeightTwips));
+
+  buildControls();
+  buildTabOrder();
+
+  timer_.setTimerType(Qt::CoarseTimer);
+  connect(&timer_, &QTimer::timeout, this, [this] { send({EventKind::TimerTick}); });
+}
+
+void PanelWindow::buildControls() {
+  for (const auto& spec : controlTable()) {
+    if (QWidget* widget = makeControl(spec)) {
+      widget->setGeometry(toPixels(spec.left), toPixels(spec.top), toPixels(spec.width),
+                          toPixels(spec.height));
+      if (!spec.tooltip.empty()) widget->setToolTip(fromText(spec.tooltip));
+      controls_[key(spec.id)] = widget;
+    }
+  }
+}
+
+QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
+  const QString caption = fromText(spec.caption);
+  QPushButton* button = nullptr;
+  switch (spec.kind) {
+    case ControlKind::PaintingButton:
+      button = new PaintingButton(caption, toQColor(spec.backColour.value_or(colour::Grey)), this);
+      break;
+    case ControlKind::PlainButton:
+      button = new QPushButton(caption, this);
+      break;
+    case ControlKind::Label: {
+      auto* label = new QLabel(caption, this);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(toQtAlignment(spec.alignment));
+      label->setFocusPolicy(Qt::NoFocus);
+      setLabelColours(*label, spec.backColour, spec.textColour);
+      return label;
+    }
+    case ControlKind::DropDownList:
+      modeList_ = new QComboBox(this);
+      modeList_->setEditable(false);
+      // activated comes only from the operator (mouse, keys, wheel), never from setCurrentIndex.
+      connect(modeList_, &QComboBox::activated, this, &PanelWindow::modeChosen);
+      return modeList_;
+    case ControlKind::Timer:
+      return nullptr;
+  }
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  if (const auto event = clickEvent(spec.id)) {
+    // A disabled button emits no clicked.
+    connect(button, &QPushButton::clicked, this, [this, e = *event] { send(e); });
+  }
+  return button;
+}
+
+// Keyboard focus follows the tab indexes among the controls that can take it.
+void PanelWindow::buildTabOrder() {
+  std::vector<const ControlSpec*> focusable;
+  for (const auto& spec : controlTable()) {
+    const QWidget* widget = control(spec.id);
+    if (widget && widget->focusPolicy() != Qt::NoFocus) focusable.push_back(&spec);
+  }
+  std::sort(focusable.begin(), focusable.end(),
+            [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });
+  for (std::size_t i = 1; i < focusable.size(); ++i) {
+    setTabOrder(control(focusable[i - 1]->id), control(focusable[i]->id));
+  }
+}
+
+QWidget* PanelWindow::control(ControlId id) const {
+  const auto found = controls_.find(key(id));
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+bool PanelWindow::load() { return send({EventKind::Load}); }
+
+bool PanelWindow::send(ControlEvent event) {
+  if (!dispatcher_ || finished_) return false;
+  return dispatcher_->handle(event);
+}
+
+void PanelWindow::setControlColour(ControlId id, Colour colour) {
+  QWidget* widget = control(id);
+  if (auto* button = dynamic_cast<PaintingButton*>(widget)) {
+    button->setColour(toQColor(colour));
+  } else if (auto* label = dynamic_cast<QLabel*>(widget)) {
+    if (label->autoFillBackground() && label->palette().color(QPalette::Window) == toQColor(colour))
+      return;
+    setLabelColours(*label, colour, std::nullopt);
+  }
+}
+
+void PanelWindow::setControlEnabled(ControlId id, bool enabled) {
+  QWidget* widget = control(id);
+  if (widget && widget->isEnabled() != enabled) widget->setEnabled(enabled);
+}
+
+void PanelWindow::setControlCaption(ControlId id, const std::string& text) {
+  const QString caption = QString::fromStdString(text);
+  QWidget* widget = control(id);
+  if (auto* label = dynamic_cast<QLabel*>(widget)) {
+    if (label->text() != caption) label->setText(caption);
+  } else if (auto* button = dynamic_cast<QPushButton*>(widget)) {
+    if (button->text() != caption) button->setText(caption);
+  }
+}
+
+void PanelWindow::setCaption(const std::string& text) {
+  const QString caption = QString::fromStdString(text);
+  if (windowTitle() != caption) setWindowTitle(caption);
+}
+
+// Adding entries keeps the selection where it is; in an empty list Qt would select the first
+// entry and signal it, so the insert runs with signals blocked and "nothing selected" restored.
+void PanelWindow::insertModeEntry(const std::string& text, std::int16_t index) {
+  if (index < 0 || index > modeList_->count()) return;
+  const QSignalBlocker blocker(modeList_);
+  const int selected = modeList_->currentIndex();
+  modeList_->insertItem(index, QString::fromStdString(text));
+  if (selected < 0) modeList_->setCurrentIndex(-1);
+  if (selectedMode_ >= index) ++selectedMode_;
+}
+
+bool PanelWindow::selectMode(std::int16_t index) {
+  if (index < -1 || index >= modeList_->count() || index == modeList_->currentIndex()) return false;
+  const QSignalBlocker blocker(modeList_);
+  modeList_->setCurrentIndex(index);
+  selectedMode_ = index;
+  return true;
+}
+
+std::int16_t PanelWindow::modeIndex() const {
+  return static_cast<std::int16_t>(modeList_->currentIndex());
+}
+
+void PanelWindow::setTickInterval(int milliseconds) {
+  if (finished_) return;
+  if (milliseconds > 0) {
+    timer_.start(milliseconds);
+  } else {
+    timer_.stop();
+  }
+}
+
+// The operator picked an entry. The combo box shows it already; picking the entry that was
+// selected raises nothing, and a choice the dispatcher drops (a handler is still running) is
+// taken back.
+void PanelWindow::modeChosen(int index) {
+  if (index == selectedMode_) return;
+  const int previous = selectedMode_;
+  selectedMode_ = index;
+  if (!send({EventKind::ModeClick}) && !finished_) {
+    selectedMode_ = previous;
+    const QSignalBlocker blocker(modeList_);
+    modeList_->setCurrentIndex(previous);
+  }
+}
+
+void PanelWindow::finishRun() {
+  if (finished_) return;
+  finished_ = true;
+  timer_.stop();
+  hide();
+  emit runFinished();
+}
+
+// The close box: Form_Unload runs through the dispatcher, then the run is over. While a handler
+// is still running the close is refused; the operator can close again once it has finished.
+void PanelWindow::closeEvent(QCloseEvent* event) {
+  if (finished_) {
+    event->accept();
+    return;
+  }
+  if (dispatcher_ && dispatcher_->busy()) {
+    event->ignore();
+    return;
+  }
+  send({EventKind::Unload});
+  event->accept();
+  finishRun();
+}
+
+}  // namespace orvane::panel::qt

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+
+#include "panel/Controls.h"
+#include "panel/Dispatcher.h"
+
+class QComboBox;
+class QLabel;
+
+namespace orvane::panel::qt {
+
+// The main window, built from the control table alone: painting buttons, plain buttons, labels,
+// the mode list and the timer, at the table's positions (15 twips to a logical pixel) in a client
+// area the operator cannot resize. It turns the operator's clicks, list choices, the close box and
+// timer ticks into events for the dispatcher, and offers the changes the view operations make.
+// The run ends when the window is unloaded or the program ends at once; runFinished then fires.
+class PanelWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PanelWindow(QWidget* parent = nullptr);
+
+  void attach(Dispatcher& dispatcher) { dispatcher_ = &dispatcher; }
+  // Sends the load event; the program shows the window afterwards, if the run goes on.
+  bool load();
+
+  // The widget that stands for a control (nullptr for the timer).
+  QWidget* control(ControlId id) const;
+  QComboBox& modeList() const { return *modeList_; }
+  QTimer& timer() { return timer_; }
+  bool finished() const { return finished_; }
+
+  // What the view operations change. Setting a value equal to the current one does no work.
+  void setControlColour(ControlId id, Colour colour);
+  void setControlEnabled(ControlId id, bool enabled);
+  void setControlCaption(ControlId id, const std::string& text);
+  void setCaption(const std::string& text);
+  void insertModeEntry(const std::string& text, std::int16_t index);
+  // Selects an entry without any event; false when it was selected already or does not exist.
+  bool selectMode(std::int16_t index);
+  std::int16_t modeIndex() const;
+  void setTickInterval(int milliseconds);
+
+  // The run is over: stop the timer, take the window off the screen without unloading it.
+  void finishRun();
+
+ signals:
+  void runFinished();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void buildTabOrder();
+  QWidget* makeControl(const ControlSpec& spec);
+  void modeChosen(int index);
+  bool send(ControlEvent event);
+
+  std::map<std::pair<int, int>, QWidget*> controls_;
+  QComboBox* modeList_ = nullptr;
+  int selectedMode_ = -1;  // the entry selected before the operator's latest choice
+  QTimer timer_;
+  Dispatcher* dispatcher_ = nullptr;
+  bool finished_ = false;
+};
+
+// Twips to logical pixels.
+constexpr int toPixels(int twips) { return twips / TwipsPerPixel; }
+
+}  // namespace orvane::panel::qt
