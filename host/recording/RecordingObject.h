@@ -27,14 +27,25 @@ class CallLog {
  public:
   const std::vector<HostCall>& calls() const { return calls_; }
   void add(HostCall call) { calls_.push_back(std::move(call)); }
-  void clear() { calls_.clear(); }
+  void clear() {
+    dropped_ += calls_.size();
+    calls_.clear();
+  }
   // text() of every entry, optionally only those whose member is one of the given names.
   std::vector<std::string> texts() const;
+  std::vector<std::string> texts(const std::vector<std::string>& members) const;
   std::vector<std::string> members() const;  // just the member names, in order
   std::size_t count(const std::string& member) const;
 
+  // Adds an entry when an access begins, so that accesses made while it runs (a hook delivering
+  // an event) come after it; finish() fills in its result later. Returns a ticket for finish().
+  std::size_t begin(HostCall call);
+  // Sets the result of the entry begun with the ticket, unless the log has been cleared since.
+  void finish(std::size_t ticket, std::string result);
+
  private:
   std::vector<HostCall> calls_;
+  std::size_t dropped_ = 0;  // entries cleared away so far: tickets count from the first entry
 };
 
 // Wraps any factory: every object it creates, and every object those return, logs each member

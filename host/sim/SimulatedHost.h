@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/Object.h"
 
@@ -28,12 +29,24 @@ enum class FaultKind {
 };
 
 struct FaultSpec {
+  // Written out so that the short forms {kind, count} and {kind, count, result, {outs}} stay free
+  // of missing-initializer warnings.
+  FaultSpec(FaultKind kind = FaultKind::Raise, int count = 1, Variant result = {},  // NOLINT
+            std::vector<Variant> outs = {}, std::string message = {})
+      : kind(kind),
+        count(count),
+        result(std::move(result)),
+        outs(std::move(outs)),
+        message(std::move(message)) {}
+
   FaultKind kind = FaultKind::Raise;
   int count = 1;  // how many calls it affects; Always for every call from now on
   Variant result;
   // For ReturnValue: written into the LAST outs.size() by-reference arguments, in order, so that
   // {a, b} lands in GetFullStatus's two status words and GetBusDC's two readings, not the address.
   std::vector<Variant> outs;
+  // For Raise: the host's message; empty gives a generic one.
+  std::string message;
   static constexpr int Always = -1;
 };
 
@@ -54,9 +67,11 @@ class SimulatedHost {
   // --- fault injection ---
   void removeSwitcher(int address);   // unplugged: resets return False, status reads fail
   void restoreSwitcher(int address);  // plugged back in, with all channels and relays off
-  void injectFault(const std::string& member, FaultSpec fault);  // member of either object
+  // Arms a fault on a member of either object. Faults armed on the same member take turns in the
+  // order armed: the second starts once the first has used up its count.
+  void injectFault(const std::string& member, FaultSpec fault);
   void clearFaults();
-  void kill();                        // the host process is gone: every call raises
+  void kill();  // the host process is gone: every call raises
   bool killed() const;
   void setChannelDc(int address, int channel, double plusVolts, double minusVolts);
   // Runs before every member access with the member's name: tests use it to add latency, or to
@@ -69,8 +84,8 @@ class SimulatedHost {
   std::uint32_t statusWord(int address, int bus) const;
   bool switcherPresent(int address) const;
   int resetCount(int address) const;
-  long callCount() const;          // member accesses made so far, failed ones included
-  int liveObjects() const;         // objects handed out and not yet released
+  long callCount() const;   // member accesses made so far, failed ones included
+  int liveObjects() const;  // objects handed out and not yet released
 
  private:
   struct State;

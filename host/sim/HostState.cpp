@@ -1,0 +1,40 @@
+#include "host/sim/HostState.h"
+
+#include <thread>
+
+#include "host/sim/Arguments.h"
+
+namespace orvane::host::sim::detail {
+
+HostState::HostState(SimConfig c)
+    : config(std::move(c)), switchers(config.addresses, config.x3CarriesDc), noise(config.seed) {}
+
+void HostState::beginAccess(std::string_view member) {
+  ++calls;
+  if (latency.count() > 0) std::this_thread::sleep_for(latency);
+  if (hook) {
+    // A copy, so that a hook may replace or clear itself while it runs.
+    const auto current = hook;
+    current(std::string(member));
+  }
+  if (killed) raise(member, CallFailed);
+}
+
+std::optional<FaultSpec> HostState::takeFault(std::string_view member) {
+  const auto it = faults.find(member);
+  if (it == faults.end()) return std::nullopt;
+  auto& queue = it->second;
+  FaultSpec fault = queue.front();
+  if (queue.front().count != FaultSpec::Always && --queue.front().count <= 0) queue.pop_front();
+  if (queue.empty()) faults.erase(it);
+  return fault;
+}
+
+double HostState::noiseSample() {
+  // 53 random bits as a fraction in [0, 1): unlike the standard distributions, this gives the
+  // same readings from the same seed with every standard library.
+  const double unit = static_cast<double>(noise() >> 11) * 0x1.0p-53;
+  return (2.0 * unit - 1.0) * config.noiseVolts;
+}
+
+}  // namespace orvane::host::sim::detail

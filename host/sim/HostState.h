@@ -1,0 +1,49 @@
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "host/Object.h"
+#include "host/sim/ChannelArrays.h"
+#include "host/sim/SimulatedHost.h"
+#include "host/sim/SwitcherBank.h"
+
+namespace orvane::host::sim::detail {
+
+// Everything the simulated application knows. The SimulatedHost and every object it hands out
+// share one instance, so objects stay valid after the SimulatedHost itself is gone.
+struct HostState {
+  explicit HostState(SimConfig config);
+
+  SimConfig config;
+  SwitcherBank switchers;
+  ChannelArrays arrays;
+  std::map<std::string, std::deque<FaultSpec>, std::less<>> faults;  // in the order armed
+  std::function<void(const std::string&)> hook;
+  std::chrono::microseconds latency{0};
+  bool killed = false;
+  bool showErrorMessages = true;
+  int sleeps = 0;
+  long calls = 0;
+  int liveObjects = 0;
+  std::mt19937_64 noise;
+
+  // Counts the access, waits out the latency, runs the hook, and raises when the host is gone.
+  void beginAccess(std::string_view member);
+  // Uses up one call of the fault armed on a member, if there is one.
+  std::optional<FaultSpec> takeFault(std::string_view member);
+  // One noise sample, uniform in [-noiseVolts, +noiseVolts), the same on every platform.
+  double noiseSample();
+};
+
+// The "Qelvix.Application" object.
+ObjectRef makeApplication(std::shared_ptr<HostState> state);
+
+}  // namespace orvane::host::sim::detail
