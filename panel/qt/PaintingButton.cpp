@@ -41,8 +41,8 @@ void PaintingButton::paintEvent(QPaintEvent* /*event*/) {
     painter.drawRect(area.adjusted(2, 2, -3, -3));
   }
 
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::ButtonText));
+  painter.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   painter.drawText(textArea, Qt::AlignCenter | Qt::TextSingleLine, text());
 }
 

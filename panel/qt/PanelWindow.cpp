@@ -17,7 +17,9 @@ namespace orvane::panel::qt {
 
 namespace {
 
-std::pair<int, int> key(ControlId id) { return {static_cast<int>(id.name), id.index}; }
+std::pair<int, int> key(ControlId id) {
+  return {static_cast<int>(id.name), id.index};
+}
 
 QString fromText(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -102,6 +104,7 @@ void PanelWindow::buildControls() {
       widget->setGeometry(toPixels(spec.left), toPixels(spec.top), toPixels(spec.width),
                           toPixels(spec.height));
       if (!spec.tooltip.empty()) widget->setToolTip(fromText(spec.tooltip));
+      widget->setObjectName(QString::fromStdString(controlText(spec.id)));
       controls_[key(spec.id)] = widget;
     }
   }
@@ -162,7 +165,9 @@ QWidget* PanelWindow::control(ControlId id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-bool PanelWindow::load() { return send({EventKind::Load}); }
+bool PanelWindow::load() {
+  return send({EventKind::Load});
+}
 
 bool PanelWindow::send(ControlEvent event) {
   if (!dispatcher_ || finished_) return false;

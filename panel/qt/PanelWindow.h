@@ -72,6 +72,8 @@ class PanelWindow : public QWidget {
 };
 
 // Twips to logical pixels.
-constexpr int toPixels(int twips) { return twips / TwipsPerPixel; }
+constexpr int toPixels(int twips) {
+  return twips / TwipsPerPixel;
+}
 
 }  // namespace orvane::panel::qt

@@ -13,7 +13,15 @@ namespace orvane::panel::qt {
 namespace {
 
 // Answer codes of the message box buttons.
-enum Answer : std::int16_t { Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+enum Answer : std::int16_t {
+  Ok = 1,
+  Cancel = 2,
+  Abort = 3,
+  Retry = 4,
+  Ignore = 5,
+  Yes = 6,
+  No = 7
+};
 
 struct BoxButton {
   QMessageBox::StandardButton button;
@@ -102,6 +110,8 @@ std::int16_t QtPlatformServices::messageBox(const std::string& text, std::int16_
   return Cancel;
 }
 
-void QtPlatformServices::endAtOnce() { window_.finishRun(); }
+void QtPlatformServices::endAtOnce() {
+  window_.finishRun();
+}
 
 }  // namespace orvane::panel::qt

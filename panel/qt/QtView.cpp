@@ -14,7 +14,9 @@ void QtView::setCaption(ControlId control, const std::string& text) {
   window_.setControlCaption(control, text);
 }
 
-void QtView::setWindowCaption(const std::string& text) { window_.setCaption(text); }
+void QtView::setWindowCaption(const std::string& text) {
+  window_.setCaption(text);
+}
 
 void QtView::addListEntry(const std::string& text, std::int16_t index) {
   window_.insertModeEntry(text, index);
@@ -26,9 +28,13 @@ void QtView::setListIndex(std::int16_t index) {
   }
 }
 
-std::int16_t QtView::listIndex() const { return window_.modeIndex(); }
+std::int16_t QtView::listIndex() const {
+  return window_.modeIndex();
+}
 
-void QtView::setTimerInterval(int milliseconds) { window_.setTickInterval(milliseconds); }
+void QtView::setTimerInterval(int milliseconds) {
+  window_.setTickInterval(milliseconds);
+}
 
 void QtView::close() {
   if (closed_) return;
