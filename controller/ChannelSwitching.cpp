@@ -5,8 +5,12 @@
 
 namespace orvane::controller {
 
-void Controller::BusA_Click(std::int16_t Index) { busClick(0, Index); }
-void Controller::BusB_Click(std::int16_t Index) { busClick(1, Index); }
+void Controller::BusA_Click(std::int16_t Index) {
+  busClick(0, Index);
+}
+void Controller::BusB_Click(std::int16_t Index) {
+  busClick(1, Index);
+}
 
 void Controller::busClick(int bus, std::int16_t index) {
   using host::Arg;
@@ -23,12 +27,14 @@ void Controller::busClick(int bus, std::int16_t index) {
     Process();
   } else {  // "All On": everything but channel 1, then channel 1 as well
     skipOnFailure([&] {
-      s_.Call_OK =
-          switcher().call("SWITCHER_NotChannel", {Arg(arrayName(bus)), Arg(std::int16_t{1})}).toBool();
+      s_.Call_OK = switcher()
+                       .call("SWITCHER_NotChannel", {Arg(arrayName(bus)), Arg(std::int16_t{1})})
+                       .toBool();
     });
     skipOnFailure([&] {
-      s_.Call_OK =
-          switcher().call("SWITCHER_AddChannel", {Arg(arrayName(bus)), Arg(std::int16_t{1})}).toBool();
+      s_.Call_OK = switcher()
+                       .call("SWITCHER_AddChannel", {Arg(arrayName(bus)), Arg(std::int16_t{1})})
+                       .toBool();
     });
     Get_Status();
   }
@@ -63,7 +69,8 @@ void Controller::Process() {
   throwIfEnded();
   const auto exclusive = [&](int bus, const Arg& channel) {
     skipOnFailure([&] {
-      s_.Call_OK = switcher().call("SWITCHER_ExclusiveChannel", {Arg(arrayName(bus)), channel}).toBool();
+      s_.Call_OK =
+          switcher().call("SWITCHER_ExclusiveChannel", {Arg(arrayName(bus)), channel}).toBool();
     });
   };
   const auto allBut = [&](int bus, const Arg& channel) {

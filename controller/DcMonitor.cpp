@@ -36,8 +36,10 @@ void Controller::Update_DC_Readings() {
                        .toBool();
     });
   }
-  const std::pair<panel::ControlName, const host::Variant*> readouts[] = {
-      {Label4, &s_.DC_APlus}, {Label5, &s_.DC_AMinus}, {Label6, &s_.DC_BPlus}, {Label7, &s_.DC_BMinus}};
+  const std::pair<panel::ControlName, const host::Variant*> readouts[] = {{Label4, &s_.DC_APlus},
+                                                                          {Label5, &s_.DC_AMinus},
+                                                                          {Label6, &s_.DC_BPlus},
+                                                                          {Label7, &s_.DC_BMinus}};
   for (const auto& [label, reading] : readouts) {
     skipOnFailure([&] { view_.setCaption({label}, reading->toText() + "V "); });
   }

@@ -7,10 +7,10 @@ namespace orvane::controller {
 
 // Message box style codes and answers, as the window system defines them.
 namespace box {
-inline constexpr std::int16_t RetryCancel = 5;       // Retry and Cancel, no icon, Retry default
-inline constexpr std::int16_t ExclamationOk = 48;    // exclamation icon, one OK button
+inline constexpr std::int16_t RetryCancel = 5;     // Retry and Cancel, no icon, Retry default
+inline constexpr std::int16_t ExclamationOk = 48;  // exclamation icon, one OK button
 inline constexpr std::int16_t AnswerOk = 1;
-inline constexpr std::int16_t AnswerCancel = 2;      // also what closing the box answers
+inline constexpr std::int16_t AnswerCancel = 2;  // also what closing the box answers
 inline constexpr std::int16_t AnswerRetry = 4;
 }  // namespace box
 

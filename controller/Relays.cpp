@@ -42,7 +42,8 @@ void Controller::balanceClick(const RelayRow& row) {
   bool& on = s_.*row.flag;
   if (on) {
     skipOnFailure([&] {
-      s_.Call_OK = switcher().call("SWITCHER_Balance", {Arg(arrayName(row.bus)), Arg(false)}).toBool();
+      s_.Call_OK =
+          switcher().call("SWITCHER_Balance", {Arg(arrayName(row.bus)), Arg(false)}).toBool();
     });
     on = false;
     view_.setBackColor({row.button}, panel::colour::Grey);
@@ -81,9 +82,10 @@ void Controller::loadClick(const RelayRow& row) {
   const bool switchOn = !on;
   skipOnFailure([&] {
     host::Variant bus = busConstant(row.bus);
-    s_.Call_OK = switcher()
-                     .call("IOSWITCHER_BusLoad", {Arg::ref(s_.Switcher_Address), Arg(bus), Arg(switchOn)})
-                     .toBool();
+    s_.Call_OK =
+        switcher()
+            .call("IOSWITCHER_BusLoad", {Arg::ref(s_.Switcher_Address), Arg(bus), Arg(switchOn)})
+            .toBool();
   });
   on = switchOn;
   view_.setBackColor({row.button}, switchOn ? panel::colour::Orange : panel::colour::Grey);

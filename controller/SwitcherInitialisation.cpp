@@ -32,8 +32,8 @@ void Controller::Initialise_Switcher() {
       const std::string address = host::decimalText(s_.Switcher_Address);
       s_.Msg_Text = "Connection to Switcher " + address + " failed" + CrLf + CrLf;
       s_.Msg_Text += std::string("Please check it is connected, switched on and that it's ") + CrLf;
-      s_.Msg_Text += "address is set to " + address + " on the DIP switches on the back." + CrLf +
-                     CrLf;
+      s_.Msg_Text +=
+          "address is set to " + address + " on the DIP switches on the back." + CrLf + CrLf;
       s_.Msg_Text += std::string("Press Retry to attempt to connect again, or") + CrLf;
       s_.Msg_Text += "Press Cancel to leave the program";
       s_.Retry_Answer = services_.messageBox(s_.Msg_Text, box::RetryCancel, s_.Title_Text);

@@ -7,8 +7,12 @@ namespace orvane::host {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // For a number out of double range: true when it is too large, false when it is too small.
 // Works on the decimal magnitude: exponent plus the place of the first nonzero digit.

@@ -123,9 +123,13 @@ int compareNumeric(const Variant& a, const Variant& b) {
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-Variant subtract(const Variant& a, const Variant& b) { return Variant(a.toNumber() - b.toNumber()); }
+Variant subtract(const Variant& a, const Variant& b) {
+  return Variant(a.toNumber() - b.toNumber());
+}
 
-Variant absoluteValue(const Variant& v) { return Variant(std::fabs(v.toNumber())); }
+Variant absoluteValue(const Variant& v) {
+  return Variant(std::fabs(v.toNumber()));
+}
 
 std::string describe(const Variant& v) {
   switch (v.kind()) {
@@ -140,6 +144,8 @@ std::string describe(const Variant& v) {
   }
 }
 
-std::string decimalText(std::int16_t value) { return std::to_string(value); }
+std::string decimalText(std::int16_t value) {
+  return std::to_string(value);
+}
 
 }  // namespace orvane::host

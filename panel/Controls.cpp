@@ -57,8 +57,8 @@ constexpr ControlSpec other(ControlName name, ControlKind kind, std::string_view
                             int top, int width, int height, std::optional<Colour> back,
                             std::optional<Colour> text, TextAlignment alignment, int tab,
                             std::string_view tooltip) {
-  return ControlSpec{{name, 0}, kind, caption, left, top, width, height, back, text, alignment, tab,
-                     tooltip};
+  return ControlSpec{{name, 0}, kind, caption, left,      top, width,
+                     height,    back, text,    alignment, tab, tooltip};
 }
 
 constexpr auto buildTable() {
@@ -72,10 +72,10 @@ constexpr auto buildTable() {
   constexpr std::string_view loadTip = "Toggle load relay";
   table[n++] = other(BalA_Button, K::PaintingButton, "Bal", 7800, 0, 495, 255, colour::Grey, none,
                      A::Default, 0, balTip);
-  table[n++] = other(LoadA_Button, K::PaintingButton, "Load", 8280, 0, 495, 255, colour::Grey,
-                     none, A::Default, 1, loadTip);
-  table[n++] = other(BalB_Button, K::PaintingButton, "Bal", 7800, 240, 495, 255, colour::Grey,
-                     none, A::Default, 2, balTip);
+  table[n++] = other(LoadA_Button, K::PaintingButton, "Load", 8280, 0, 495, 255, colour::Grey, none,
+                     A::Default, 1, loadTip);
+  table[n++] = other(BalB_Button, K::PaintingButton, "Bal", 7800, 240, 495, 255, colour::Grey, none,
+                     A::Default, 2, balTip);
   table[n++] = other(LoadB_Button, K::PaintingButton, "Load", 8280, 240, 495, 255, colour::Grey,
                      none, A::Default, 3, loadTip);
   table[n++] = other(Label1, K::Label, "Bus A", 3600, 0, 495, 255, colour::Blue, colour::White,
@@ -114,7 +114,9 @@ constexpr auto Table = Built.first;
 
 }  // namespace
 
-std::span<const ControlSpec> controlTable() { return Table; }
+std::span<const ControlSpec> controlTable() {
+  return Table;
+}
 
 const ControlSpec& controlSpec(ControlId id) {
   for (const auto& spec : Table) {
@@ -125,12 +127,17 @@ const ControlSpec& controlSpec(ControlId id) {
 
 std::string controlText(ControlId id) {
   static constexpr std::string_view Names[] = {
-      "BusA",   "BusB",   "BalA_Button", "LoadA_Button", "BalB_Button", "LoadB_Button",
-      "Label1", "Label2", "ResetButton", "Label3",       "PrevButton",  "NextButton",
-      "DCButton", "Label4", "Label5",    "Label6",       "Label7",      "Label8",
+      "BusA",     "BusB",          "BalA_Button", "LoadA_Button", "BalB_Button", "LoadB_Button",
+      "Label1",   "Label2",        "ResetButton", "Label3",       "PrevButton",  "NextButton",
+      "DCButton", "Label4",        "Label5",      "Label6",       "Label7",      "Label8",
       "Label10",  "Mode_Droplist", "Timer1"};
   std::string text(Names[static_cast<int>(id.name)]);
-  if (id.name == BusA || id.name == BusB) text += "(" + std::to_string(id.index) + ")";
+  if (id.name == BusA || id.name == BusB) {
+    // Appended piece by piece: "(" + std::to_string(...) trips GCC 12's -Wrestrict at -O2.
+    text += '(';
+    text += std::to_string(id.index);
+    text += ')';
+  }
   return text;
 }
 

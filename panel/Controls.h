@@ -24,7 +24,7 @@ struct ControlSpec {
   std::optional<Colour> backColour;  // nullopt: the platform's default
   std::optional<Colour> textColour;
   TextAlignment alignment;
-  int tabIndex;  // -1 for the timer, which takes no focus
+  int tabIndex;              // -1 for the timer, which takes no focus
   std::string_view tooltip;  // empty: none
 };
 

@@ -56,8 +56,8 @@ void Dispatcher::runGuarded(ControlEvent event) {
   } catch (const host::AutomationError& error) {
     // Only start-up has no error handling of its own: the host could not be created or reached.
     const bool startingUp = event.kind == EventKind::Load;
-    const std::string text = std::string(startingUp ? "The program could not start." :
-                                                      "The program met an unexpected error.") +
+    const std::string text = std::string(startingUp ? "The program could not start."
+                                                    : "The program met an unexpected error.") +
                              "\r\n\r\n" + error.what();
     services_.messageBox(text, 16, "Orvane I/O Switcher");
     if (startingUp) {

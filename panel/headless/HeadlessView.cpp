@@ -9,7 +9,9 @@ namespace orvane::panel {
 
 namespace {
 
-std::pair<int, int> key(ControlId id) { return {static_cast<int>(id.name), id.index}; }
+std::pair<int, int> key(ControlId id) {
+  return {static_cast<int>(id.name), id.index};
+}
 
 std::string hexColour(Colour colour) {
   char text[16];
@@ -49,7 +51,8 @@ std::optional<ControlEvent> clickEvent(ControlId id) {
 
 HeadlessView::HeadlessView() : windowCaption_(WindowCaptionAtLoad) {
   for (const auto& spec : controlTable()) {
-    controls_[key(spec.id)] = ControlState{spec.backColour.value_or(0), true, std::string(spec.caption)};
+    controls_[key(spec.id)] =
+        ControlState{spec.backColour.value_or(0), true, std::string(spec.caption)};
   }
 }
 
@@ -121,7 +124,9 @@ bool HeadlessView::send(ControlEvent event) {
   return dispatcher_->handle(event);
 }
 
-bool HeadlessView::load() { return send({EventKind::Load}); }
+bool HeadlessView::load() {
+  return send({EventKind::Load});
+}
 
 bool HeadlessView::click(ControlId id) {
   const auto event = clickEvent(id);

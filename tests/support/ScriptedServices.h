@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controller/PlatformServices.h"
+
+namespace orvane::testing {
+
+// The operator, scripted: answers the input box and message boxes from queues and remembers every
+// box that was shown.
+class ScriptedServices : public controller::PlatformServices {
+ public:
+  struct Box {
+    std::string text;
+    std::int16_t style;
+    std::string title;
+  };
+  struct Prompt {
+    std::string prompt;
+    std::string title;
+    std::string defaultText;
+  };
+
+  std::string inputBox(const std::string& prompt, const std::string& title,
+                       const std::string& defaultText) override {
+    prompts.push_back({prompt, title, defaultText});
+    if (addressAnswers.empty()) return defaultText;  // the operator presses OK
+    std::string answer = addressAnswers.front();
+    addressAnswers.pop_front();
+    return answer;
+  }
+
+  std::int16_t messageBox(const std::string& text, std::int16_t style,
+                          const std::string& title) override {
+    boxes.push_back({text, style, title});
+    if (whileBoxOpen) whileBoxOpen();
+    if (boxAnswers.empty()) {
+      return style == controller::box::RetryCancel ? controller::box::AnswerCancel
+                                                   : controller::box::AnswerOk;
+    }
+    const std::int16_t answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+  }
+
+  void endAtOnce() override { ++endsAtOnce; }
+
+  std::deque<std::string> addressAnswers;  // empty: accept the default
+  std::deque<std::int16_t> boxAnswers;     // empty: Cancel for Retry/Cancel, OK otherwise
+  std::function<void()> whileBoxOpen;      // runs while a box is "open", e.g. to send a tick
+  std::vector<Prompt> prompts;
+  std::vector<Box> boxes;
+  int endsAtOnce = 0;
+};
+
+}  // namespace orvane::testing
