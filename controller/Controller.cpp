@@ -33,7 +33,11 @@ void Controller::endAtOnce() {
 
 void Controller::closeMainWindow() {
   view_.close();  // Form_Unload runs inside, raised by the view
-  unloaded_ = true;
+  if (!unloaded_) {
+    // A view that closed without raising the unload must still not leave a relay switched on.
+    std::int16_t cancel = 0;
+    Form_Unload(cancel);
+  }
   throw RunEnded{};
 }
 

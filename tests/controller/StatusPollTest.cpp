@@ -177,6 +177,16 @@ TEST_F(StatusPoll, AStatusCallThatRaisesClosesTheProgramOnce) {
   EXPECT_TRUE(bench.view.operations().empty());
 }
 
+TEST_F(StatusPoll, ALostConnectionUnloadsEvenThroughAViewThatRaisesNothing) {
+  bench.view.setRaisedEvents(nullptr);
+  bench.sim.injectFault("IOSWITCHER_GetFullStatus", {FaultKind::Raise, 1});
+  bench.view.click({ControlName::ResetButton});
+  EXPECT_TRUE(bench.controller.unloaded());
+  EXPECT_EQ(bench.log->count("ORVANE_Reset"), 2u);  // the click's and the unload's
+  EXPECT_EQ(bench.sim.statusWord(0, 0), 0u);
+  EXPECT_EQ(bench.sim.liveObjects(), 0);
+}
+
 TEST_F(StatusPoll, AReadThatKeepsFailingWhileResetsSucceedEndsOnTheLostConnectionPath) {
   bench.sim.injectFault("IOSWITCHER_GetFullStatus", {FaultKind::ReturnFalse, FaultSpec::Always});
   bench.view.click({ControlName::ResetButton});
