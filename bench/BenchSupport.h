@@ -47,6 +47,12 @@ class InstantHost : public host::Object, public std::enable_shared_from_this<Ins
   InstantHost(host::Variant statusA, host::Variant statusB)
       : statusA_(std::move(statusA)), statusB_(std::move(statusB)) {}
 
+  // The words that the next status reads deliver.
+  void setStatus(host::Variant statusA, host::Variant statusB) {
+    statusA_ = std::move(statusA);
+    statusB_ = std::move(statusB);
+  }
+
   host::Variant call(std::string_view member, host::Args args) override {
     ++calls;
     if (member == "IOSWITCHER_GetFullStatus" && args.size() == 3) {

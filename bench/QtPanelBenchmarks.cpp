@@ -1,0 +1,147 @@
+// What a status poll costs on the Qt panel: the 36 colour sets and the paint that follows, on the
+// offscreen platform. Each benchmark also counts the paint events the buttons and labels receive
+// and the pixels they repaint, so that a set which changes nothing is seen to cost no repaint and
+// a one-button change to repaint that one button only.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEvent>
+#include <QPaintEvent>
+#include <QWidget>
+#include <memory>
+
+#include "bench/BenchSupport.h"
+#include "controller/Controller.h"
+#include "panel/Controls.h"
+#include "panel/qt/PanelWindow.h"
+#include "panel/qt/QtView.h"
+
+namespace orvane::bench {
+namespace {
+
+using host::Variant;
+
+// Counts the paint events of every widget it watches and the area they repaint.
+class PaintCounter : public QObject {
+ public:
+  void watch(QWidget& window) {
+    window.installEventFilter(this);
+    for (QWidget* child : window.findChildren<QWidget*>()) child->installEventFilter(this);
+  }
+  long paints = 0;
+  long long pixels = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      ++paints;
+      for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) {
+        pixels += static_cast<long long>(r.width()) * r.height();
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+// Lets the posted update requests run: this is where the widgets paint.
+void paintNow() {
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// The Qt window driven by the controller, on a host that answers at once with the words set.
+struct QtPanel {
+  QtPanel()
+      : host(std::make_shared<InstantHost>(Variant(std::int32_t{0}), Variant(std::int32_t{0}))),
+        view(window),
+        controller(view, services, factoryFor(host)) {
+    auto& s = controller.state();
+    s.Switcher = host;
+    s.HostApp = host;
+    s.Status_Width = 18;
+    s.Keep_Running = true;
+    window.show();
+    for (int i = 0; i < 5; ++i) paintNow();  // the first show and its exposes
+    counter.watch(window);
+  }
+
+  void report(benchmark::State& state) const {
+    state.counters["paints"] =
+        benchmark::Counter(static_cast<double>(counter.paints), benchmark::Counter::kAvgIterations);
+    state.counters["pixels"] =
+        benchmark::Counter(static_cast<double>(counter.pixels), benchmark::Counter::kAvgIterations);
+  }
+
+  std::shared_ptr<InstantHost> host;
+  panel::qt::PanelWindow window;
+  panel::qt::QtView view;
+  AcceptingServices services;
+  controller::Controller controller;
+  PaintCounter counter;
+};
+
+// A full poll: the decode, 36 colour sets through the view and the paint. The argument picks the
+// change between one poll and the next: 0 nothing, 1 one channel button (X5 of bus A), 2 all 36
+// buttons.
+void BM_QtPoll(benchmark::State& state) {
+  QtPanel panel;
+  const std::int32_t changes[] = {0, 0x10, 0x3FFFF};
+  const std::int32_t flip = changes[state.range(0)];
+  std::int32_t word = 0;
+  for (auto _ : state) {
+    word ^= flip;
+    panel.host->setStatus(Variant(word), Variant(flip == 0x3FFFF ? word : 0));
+    panel.controller.Get_Status();
+    paintNow();
+  }
+  panel.report(state);
+}
+BENCHMARK(BM_QtPoll)->ArgName("changed")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+// The panel's share alone: the 36 colour sets straight on the window and the paint.
+void BM_QtColourSets(benchmark::State& state) {
+  QtPanel panel;
+  bool on = false;
+  for (auto _ : state) {
+    on = !on;
+    for (int bus = 0; bus < 2; ++bus) {
+      for (int index = 1; index <= 16; ++index) {
+        panel.window.setControlColour(panel::busButton(bus, index),
+                                      on ? panel::colour::Green : panel::colour::Grey);
+      }
+      using enum panel::ControlName;
+      for (auto relay : bus == 0 ? std::array{BalA_Button, LoadA_Button}
+                                 : std::array{BalB_Button, LoadB_Button}) {
+        panel.window.setControlColour({relay}, on ? panel::colour::Orange : panel::colour::Grey);
+      }
+    }
+    paintNow();
+  }
+  panel.report(state);
+}
+BENCHMARK(BM_QtColourSets)->Unit(benchmark::kMicrosecond);
+
+// One DC tick: two readings and four captions; the readings stay the same from tick to tick.
+void BM_QtDcTick(benchmark::State& state) {
+  QtPanel panel;
+  panel.controller.state().DC_On = true;
+  for (auto _ : state) {
+    panel.controller.Timer1_Timer();
+    paintNow();
+  }
+  panel.report(state);
+}
+BENCHMARK(BM_QtDcTick)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace orvane::bench
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("QT_SCALE_FACTOR", "1");
+  QApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
