@@ -5,79 +5,21 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QEvent>
-#include <QPaintEvent>
-#include <QWidget>
-#include <memory>
 
-#include "bench/BenchSupport.h"
-#include "controller/Controller.h"
+#include "bench/QtBenchSupport.h"
 #include "panel/Controls.h"
-#include "panel/qt/PanelWindow.h"
-#include "panel/qt/QtView.h"
 
 namespace orvane::bench {
 namespace {
 
 using host::Variant;
 
-// Counts the paint events of every widget it watches and the area they repaint.
-class PaintCounter : public QObject {
- public:
-  void watch(QWidget& window) {
-    window.installEventFilter(this);
-    for (QWidget* child : window.findChildren<QWidget*>()) child->installEventFilter(this);
-  }
-  long paints = 0;
-  long long pixels = 0;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) {
-      ++paints;
-      for (const QRect& r : static_cast<QPaintEvent*>(event)->region()) {
-        pixels += static_cast<long long>(r.width()) * r.height();
-      }
-    }
-    return QObject::eventFilter(watched, event);
-  }
-};
-
-// Lets the posted update requests run: this is where the widgets paint.
-void paintNow() {
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+void report(benchmark::State& state, const PaintCounter& counter) {
+  state.counters["paints"] =
+      benchmark::Counter(static_cast<double>(counter.paints), benchmark::Counter::kAvgIterations);
+  state.counters["pixels"] =
+      benchmark::Counter(static_cast<double>(counter.pixels), benchmark::Counter::kAvgIterations);
 }
-
-// The Qt window driven by the controller, on a host that answers at once with the words set.
-struct QtPanel {
-  QtPanel()
-      : host(std::make_shared<InstantHost>(Variant(std::int32_t{0}), Variant(std::int32_t{0}))),
-        view(window),
-        controller(view, services, factoryFor(host)) {
-    auto& s = controller.state();
-    s.Switcher = host;
-    s.HostApp = host;
-    s.Status_Width = 18;
-    s.Keep_Running = true;
-    window.show();
-    for (int i = 0; i < 5; ++i) paintNow();  // the first show and its exposes
-    counter.watch(window);
-  }
-
-  void report(benchmark::State& state) const {
-    state.counters["paints"] =
-        benchmark::Counter(static_cast<double>(counter.paints), benchmark::Counter::kAvgIterations);
-    state.counters["pixels"] =
-        benchmark::Counter(static_cast<double>(counter.pixels), benchmark::Counter::kAvgIterations);
-  }
-
-  std::shared_ptr<InstantHost> host;
-  panel::qt::PanelWindow window;
-  panel::qt::QtView view;
-  AcceptingServices services;
-  controller::Controller controller;
-  PaintCounter counter;
-};
 
 // A full poll: the decode, 36 colour sets through the view and the paint. The argument picks the
 // change between one poll and the next: 0 nothing, 1 one channel button (X5 of bus A), 2 all 36
@@ -93,7 +35,7 @@ void BM_QtPoll(benchmark::State& state) {
     panel.controller.Get_Status();
     paintNow();
   }
-  panel.report(state);
+  report(state, panel.counter);
 }
 BENCHMARK(BM_QtPoll)->ArgName("changed")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
@@ -116,7 +58,7 @@ void BM_QtColourSets(benchmark::State& state) {
     }
     paintNow();
   }
-  panel.report(state);
+  report(state, panel.counter);
 }
 BENCHMARK(BM_QtColourSets)->Unit(benchmark::kMicrosecond);
 
@@ -128,7 +70,7 @@ void BM_QtDcTick(benchmark::State& state) {
     panel.controller.Timer1_Timer();
     paintNow();
   }
-  panel.report(state);
+  report(state, panel.counter);
 }
 BENCHMARK(BM_QtDcTick)->Unit(benchmark::kMicrosecond);
 
