@@ -12,6 +12,11 @@ std::string Controller::arrayName(int bus) const {
   return (bus == 0 ? "BusA" : "BusB") + host::decimalText(s_.Switcher_Address);
 }
 
+host::Arg Controller::addressRef() {
+  addressArgument_ = s_.Switcher_Address;
+  return host::Arg::ref(addressArgument_);
+}
+
 host::Object& Controller::switcher() {
   if (!s_.Switcher) throw host::HostError("IOSwitcher", "the switcher object has been released");
   return *s_.Switcher;

@@ -65,6 +65,7 @@ class Controller {
   void loadClick(const RelayRow& row);
   void decodeStatusWord(const host::Variant& word, int bus);
   std::string arrayName(int bus) const;
+  host::Arg addressRef();
   host::Object& switcher();
   host::Variant busConstant(int bus);
   void setAddressFromText();
@@ -77,6 +78,9 @@ class Controller {
   PlatformServices& services_;
   host::ObjectFactory createObject_;
   ControllerState s_;
+  // The address as passed by reference: the host sees the field's value, but a host that writes
+  // through the reference writes here, so Switcher_Address stays what the operator chose.
+  std::int16_t addressArgument_ = 0;
   int reinitialisationDepth_ = 0;
   bool endedAtOnce_ = false;
   bool unloaded_ = false;

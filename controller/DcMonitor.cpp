@@ -31,7 +31,7 @@ void Controller::Update_DC_Readings() {
     skipOnFailure([&] {
       host::Variant busValue = busConstant(bus);
       s_.Call_OK = switcher()
-                       .call("IOSWITCHER_GetBusDC", {Arg::ref(s_.Switcher_Address), Arg(busValue),
+                       .call("IOSWITCHER_GetBusDC", {addressRef(), Arg(busValue),
                                                      Arg::ref(plus), Arg::ref(minus)})
                        .toBool();
     });

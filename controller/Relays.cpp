@@ -55,7 +55,7 @@ void Controller::balanceClick(const RelayRow& row) {
   skipOnFailure([&] {
     host::Variant bus = busConstant(row.bus);
     s_.Call_OK = switcher()
-                     .call("IOSWITCHER_GetBusDC", {Arg::ref(s_.Switcher_Address), Arg(bus),
+                     .call("IOSWITCHER_GetBusDC", {addressRef(), Arg(bus),
                                                    Arg::ref(plus), Arg::ref(minus)})
                      .toBool();
   });
@@ -84,7 +84,7 @@ void Controller::loadClick(const RelayRow& row) {
     host::Variant bus = busConstant(row.bus);
     s_.Call_OK =
         switcher()
-            .call("IOSWITCHER_BusLoad", {Arg::ref(s_.Switcher_Address), Arg(bus), Arg(switchOn)})
+            .call("IOSWITCHER_BusLoad", {addressRef(), Arg(bus), Arg(switchOn)})
             .toBool();
   });
   on = switchOn;

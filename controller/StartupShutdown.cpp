@@ -74,7 +74,7 @@ void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always
   s_.Keep_Running = false;
   skipOnFailure([&] {
     s_.Call_OK = switcher()
-                     .call("ORVANE_Reset", {host::Arg::ref(s_.Switcher_Address), host::Arg(true),
+                     .call("ORVANE_Reset", {addressRef(), host::Arg(true),
                                             host::Arg::ref(s_.Reset_Info)})
                      .toBool();
   });

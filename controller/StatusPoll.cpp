@@ -32,7 +32,7 @@ void Controller::Get_Status() {
   throwIfEnded();
   try {  // the error path: any failure from here on means the connection is lost
     s_.Call_OK = switcher()
-                     .call("IOSWITCHER_GetFullStatus", {Arg::ref(s_.Switcher_Address),
+                     .call("IOSWITCHER_GetFullStatus", {addressRef(),
                                                         Arg::ref(s_.StatusA), Arg::ref(s_.StatusB)})
                      .toBool();
     if (!s_.Call_OK) {

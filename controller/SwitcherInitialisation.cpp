@@ -25,7 +25,7 @@ void Controller::Initialise_Switcher() {
     skipOnFailure([&] {
       s_.Call_OK = switcher()
                        .call("ORVANE_Reset",
-                             {Arg::ref(s_.Switcher_Address), Arg(true), Arg::ref(s_.Reset_Info)})
+                             {addressRef(), Arg(true), Arg::ref(s_.Reset_Info)})
                        .toBool();
     });
     if (!s_.Call_OK) {
@@ -57,7 +57,7 @@ void Controller::Initialise_Switcher() {
       skipOnFailure([&] {
         host::Variant busValue = busConstant(bus);
         host::Variant groupValue = switcher().get(group);
-        switcher().call("IOSWITCHER_AddToArray", {Arg::ref(s_.Switcher_Address), Arg(busValue),
+        switcher().call("IOSWITCHER_AddToArray", {addressRef(), Arg(busValue),
                                                   Arg(groupValue), Arg(arrayName(bus))});
       });
     }

@@ -47,11 +47,15 @@ class ScriptedServices : public controller::PlatformServices {
     return answer;
   }
 
-  void endAtOnce() override { ++endsAtOnce; }
+  void endAtOnce() override {
+    ++endsAtOnce;
+    if (endAtOnceHook) endAtOnceHook();
+  }
 
   std::deque<std::string> addressAnswers;  // empty: accept the default
   std::deque<std::int16_t> boxAnswers;     // empty: Cancel for Retry/Cancel, OK otherwise
   std::function<void()> whileBoxOpen;      // runs while a box is "open", e.g. to send a tick
+  std::function<void()> endAtOnceHook;     // runs when the program ends at once
   std::vector<Prompt> prompts;
   std::vector<Box> boxes;
   int endsAtOnce = 0;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvane::reliability {
+
+struct SoakOptions {
+  long ticks = 432000;   // DC-monitor ticks; 432,000 at 200 ms are 24 hours of simulated time
+  long clicks = 100000;  // random channel, relay, stepping, reset clicks and mode changes
+  std::uint64_t seed = 1;
+  int samples = 10;  // memory samples taken along the way, besides the first one
+};
+
+struct MemorySample {
+  long step;    // ticks done when the sample was taken
+  long rssKb;   // VmRSS
+  long peakKb;  // VmHWM
+};
+
+struct SoakResult {
+  long ticksRun = 0;
+  long clicksRun = 0;
+  long hostCalls = 0;
+  long disagreements = 0;  // polls after which the panel did not show what the host holds
+  int liveObjectsAtEnd = -1;
+  bool endedCleanly = false;  // the close box ended the run with one unload and no error box
+  std::vector<MemorySample> memory;
+  std::vector<std::string> problems;
+};
+
+// Runs the program against a fault-free simulated host with the DC monitor on: every tick reads
+// the four voltages, and the clicks are spread evenly between the ticks. The harness's own logs
+// are emptied at every memory sample, so that what grows is the program, not the test.
+SoakResult runSoak(const SoakOptions& options);
+
+// The VmRSS and VmHWM lines of /proc/self/status, in kB; -1 where they cannot be read.
+MemorySample sampleMemory(long step);
+
+}  // namespace orvane::reliability
