@@ -41,10 +41,11 @@ void Controller::busClick(int bus, std::int16_t index) {
 }
 
 // The stepping buttons keep the channel within 1..16: before any channel has been chosen (0),
-// "<" starts from 16 and ">" from 1.
+// "<" starts from 16 and ">" from 1, and so they do from any value outside 1..16 that a host
+// wrote through the channel's reference.
 void Controller::PrevButton_Click() {
   throwIfEnded();
-  if (s_.Sel_Channel <= 1) {
+  if (s_.Sel_Channel <= 1 || s_.Sel_Channel > 16) {
     s_.Sel_Channel = 16;
   } else {
     --s_.Sel_Channel;
@@ -54,7 +55,7 @@ void Controller::PrevButton_Click() {
 
 void Controller::NextButton_Click() {
   throwIfEnded();
-  if (s_.Sel_Channel == 16 || s_.Sel_Channel < 1) {
+  if (s_.Sel_Channel >= 16 || s_.Sel_Channel < 1) {
     s_.Sel_Channel = 1;
   } else if (s_.Link_Mode == 2) {
     s_.Sel_Channel = s_.Sel_Channel == 15 ? 1 : static_cast<std::int16_t>(s_.Sel_Channel + 2);

@@ -437,3 +437,34 @@ TEST(HostWritingReferences, TheAddressStaysTheOperatorsChoice) {
 
 }  // namespace
 }  // namespace orvane::testing
+
+namespace orvane::testing {
+namespace {
+
+// The channel field, unlike the address, is the engine's working value: a host write through its
+// reference stands. The stepping buttons still bring any value back into 1..16 before they send.
+TEST(HostWritingReferences, SteppingFromAChannelTheHostWroteStaysWithinTheSixteen) {
+  for (const std::int16_t written : {std::int16_t{1000}, std::int16_t{17}, std::int16_t{-3},
+                                     std::int16_t{32767}, std::int16_t{-32768}}) {
+    for (const bool forward : {false, true}) {
+      SCOPED_TRACE(std::to_string(written) + (forward ? " >" : " <"));
+      ControllerBench b{withSwitcher5()};
+      b.start("5");
+      b.view.chooseListEntry(4);  // "Exclusive On": one call, with the field by reference
+      b.sim.injectFault("SWITCHER_ExclusiveChannel",
+                        FaultSpec(FaultKind::ReturnValue, 1, Variant(true), {Variant(written)}));
+      b.view.click(panel::busButton(0, 3));
+      ASSERT_EQ(b.state().Sel_Channel, written);
+      b.log->clear();
+      b.view.click({forward ? ControlName::NextButton : ControlName::PrevButton});
+      EXPECT_EQ(b.state().Sel_Channel, forward ? 1 : 16);
+      const auto sent = b.log->texts({"SWITCHER_ExclusiveChannel"});
+      ASSERT_EQ(sent.size(), 1u);
+      EXPECT_EQ(sent[0], std::string("SWITCHER_ExclusiveChannel(\"BusA5\", &") +
+                             (forward ? "1" : "16") + ")");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvane::testing
