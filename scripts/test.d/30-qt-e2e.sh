@@ -1,0 +1,153 @@
+# End to end: the real program from the debug build under Xvfb at 96 dpi, driven with xdotool as
+# an operator would: answer the address prompt, check the window size, switch X5 onto bus A and
+# look at its colour, try balance on a bus carrying DC, and close the window.
+# ORVANE_E2E_BUILD picks another build folder; ORVANE_E2E_SCREENSHOT saves the panel's picture.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+
+build="${ORVANE_E2E_BUILD:-build/debug}"
+program="$build/app/linux/orvane-panel"
+closer="$build/tests/panel/qt/orvane-x11-close"
+title_prompt='^Orvane I/O Switcher$'
+title_main='^Orvane I/O Switcher 0$'
+
+work=$(mktemp -d)
+xvfb_pid=""
+program_pid=""
+cleanup() {
+  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then kill "$program_pid"; fi
+  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid"; fi
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "30-qt-e2e: FAIL: $*"
+  if [ -s "$work/program.log" ]; then
+    echo "--- program output"
+    cat "$work/program.log"
+  fi
+  exit 1
+}
+step() { echo "30-qt-e2e: $*"; }
+
+for tool in Xvfb xdotool xwininfo xdpyinfo import convert; do
+  command -v "$tool" > /dev/null || fail "$tool is missing (bash scripts/setup installs it)"
+done
+[ -x "$program" ] || fail "$program is not built"
+[ -x "$closer" ] || fail "$closer is not built"
+
+# The command line, which needs no display.
+"$program" --help > /dev/null || fail "--help did not exit 0"
+"$program" --sim-seed x > /dev/null 2>&1
+[ $? -eq 2 ] || fail "a bad option did not exit 2"
+
+# A display of our own.
+display=""
+for n in $(seq 91 140); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    display=":$n"
+    break
+  fi
+done
+[ -n "$display" ] || fail "no free X display number"
+Xvfb "$display" -screen 0 1024x768x24 -dpi 96 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 100); do
+  xdpyinfo > /dev/null 2>&1 && break
+  kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  sleep 0.1
+done
+xdpyinfo > /dev/null 2>&1 || fail "Xvfb did not come up"
+
+export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
+
+# wait_window TITLE-REGEX [EXCEPT-ID]: prints the id of a visible window with that title.
+wait_window() {
+  local id
+  for _ in $(seq 100); do
+    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
+      if [ "$id" != "${2:-}" ]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.1
+  done
+  return 1
+}
+# pixel WINDOW X Y: the colour there as "r,g,b".
+pixel() {
+  import -window "$1" "$work/shot.png" 2>/dev/null || return 1
+  convert "$work/shot.png" -format \
+    "%[fx:round(255*p{$2,$3}.r)],%[fx:round(255*p{$2,$3}.g)],%[fx:round(255*p{$2,$3}.b)]" info:
+}
+# wait_pixel WINDOW X Y COLOUR
+wait_pixel() {
+  local seen=""
+  for _ in $(seq 50); do
+    seen=$(pixel "$1" "$2" "$3")
+    [ "$seen" = "$4" ] && return 0
+    sleep 0.1
+  done
+  echo "$seen"
+  return 1
+}
+press() {  # press WINDOW KEY: focus the window (there is no window manager) and type a key
+  timeout 5 xdotool windowfocus --sync "$1" && xdotool key --clearmodifiers "$2"
+}
+# click WINDOW X Y, then the pointer goes away so that no button is drawn as hovered.
+click() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1 && xdotool mousemove 1000 750
+}
+
+started=$(date +%s%N)
+"$program" > "$work/program.log" 2>&1 &
+program_pid=$!
+
+prompt=$(wait_window "$title_prompt") || fail "the address prompt did not appear"
+step "address prompt up after $(( ($(date +%s%N) - started) / 1000000 )) ms; accepting 0"
+press "$prompt" Return || fail "could not answer the address prompt"
+
+main=$(wait_window "$title_main") || fail "the panel did not appear after the prompt"
+size=$(xwininfo -id "$main" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+[ "$size" = "585x51" ] || fail "client area is $size, not 585x51"
+step "client area $size"
+
+# Bus A's X5: left 2160, width 375 twips, so pixels 144..168 of row 0..16.
+click "$main" 156 8 || fail "could not click X5"
+seen=$(wait_pixel "$main" 145 1 "0,255,0") || fail "X5 shows $seen after the click, not 0,255,0"
+step "X5 on bus A shows 0,255,0"
+[ -n "${ORVANE_E2E_SCREENSHOT:-}" ] && cp "$work/shot.png" "$ORVANE_E2E_SCREENSHOT"
+
+click "$main" 156 8 || fail "could not click X5 again"
+seen=$(wait_pixel "$main" 145 1 "128,128,128") || fail "X5 shows $seen after the second click, not grey"
+
+# X3 (pixels 96..120) carries about +9 V: with it alone on bus A, balance there (pixels 520..552)
+# must be refused. (The simulator averages the connected channels' DC.)
+click "$main" 108 8 || fail "could not click X3"
+wait_pixel "$main" 97 1 "0,255,0" > /dev/null || fail "X3 did not turn green"
+click "$main" 536 8 || fail "could not click Bal A"
+warning=$(wait_window "$title_main" "$main") || fail "no excessive-DC box after Bal A"
+box_size=$(xwininfo -id "$warning" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+step "excessive-DC box up ($box_size)"
+press "$warning" Return || fail "could not answer the excessive-DC box"
+seen=$(wait_pixel "$main" 521 1 "128,128,128") || fail "Bal A shows $seen, not grey"
+
+# The close box, as a window manager would send it.
+"$closer" "$main" || fail "could not ask the window to close"
+for _ in $(seq 100); do
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$program_pid" 2>/dev/null; then fail "the program did not end after the close"; fi
+wait "$program_pid"
+status=$?
+program_pid=""
+[ "$status" -eq 0 ] || fail "the program exited with status $status"
+step "closed; exit status 0"
+echo "30-qt-e2e: PASS"

@@ -1,0 +1,31 @@
+// Asks an X11 window to close the way a window manager's close box does: a WM_DELETE_WINDOW
+// client message. The end-to-end test runs without a window manager, so it needs this.
+// Usage: orvane-x11-close WINDOW-ID
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s WINDOW-ID\n", argv[0]);
+    return 2;
+  }
+  const Window window = std::strtoul(argv[1], nullptr, 0);
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    std::fprintf(stderr, "%s: cannot open the display\n", argv[0]);
+    return 1;
+  }
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  const Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+  XCloseDisplay(display);
+  return sent ? 0 : 1;
+}
