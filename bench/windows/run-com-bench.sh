@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs com_roundtrip_bench under Wine against the test automation server, out of process, in a
+# fresh Wine prefix that is thrown away afterwards:
+#   bench/windows/run-com-bench.sh BUILD_DIR [ROUNDS]
+# BUILD_DIR is a MinGW build with the benchmarks and the Windows tests
+# (bench/com_roundtrip_bench.exe, tests/windows/orvane_test_server.exe). Prints the figures and
+# the controller's own cost of a click as a share of the click's host time.
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+rounds=${2:-200}
+exe="$bin/bench/com_roundtrip_bench.exe"
+server_exe="$bin/tests/windows/orvane_test_server.exe"
+for f in "$exe" "$server_exe"; do
+  [ -f "$f" ] || { echo "com: $f is missing"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/orvane-com-bench.XXXXXX)
+export WINEPREFIX="$work/prefix" WINEDEBUG="-all,err+module" WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a measuring prefix
+cleanup() {
+  timeout 20 wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+timeout 180 wineboot >/dev/null 2>&1
+timeout 60 wineserver -w || true
+clsid='{B637BFB7-4791-43E6-A23E-BFF030477A0B}'  # tests/windows/TestServerIds.h
+server=$(winepath -w "$server_exe" 2>/dev/null)
+reg() { timeout 60 wine reg add "$@" /f >/dev/null 2>&1; }
+reg 'HKCR\Qelvix.Application\CLSID' /ve /d "$clsid"
+reg "HKCR\\CLSID\\$clsid\\ProgID" /ve /d 'Qelvix.Application'
+reg "HKCR\\CLSID\\$clsid\\LocalServer32" /ve /d "$server"
+
+timeout 300 wine "$exe" "$rounds" | tr -d '\r' | tee "$work/com.txt"
+awk '$1 == "controller_click_own_cost" {own = $2}
+     $1 == "com_click_mode0_two_calls" {click = $2}
+     END {if (own && click) printf "controller_share_of_click_over_com %.4f %%\n", 100 * own / click}' \
+  "$work/com.txt"
