@@ -3,7 +3,8 @@
 // A small self-contained test harness for the Windows test programs, which run under Wine where
 // no test framework is installed. Each TEST_CASE registers itself; CHECK records a failure and goes
 // on; REQUIRE stops the case. main() runs every case (or those whose name contains argv[1]) and
-// prints PASS or FAIL per case and a summary.
+// prints PASS or FAIL per case and a summary. An argument "-text" runs every case whose name does
+// not contain text.
 
 #include <chrono>
 #include <cstdio>
@@ -51,11 +52,14 @@ std::string describePair(const A& a, const B& b) {
 }
 
 inline int runAll(int argc, char** argv) {
-  const std::string filter = argc > 1 ? argv[1] : "";
+  std::string filter = argc > 1 ? argv[1] : "";
+  const bool exclude = !filter.empty() && filter[0] == '-';
+  if (exclude) filter.erase(0, 1);
   int ran = 0;
   int failedCases = 0;
   for (const auto& c : cases()) {
-    if (!filter.empty() && std::string(c.name).find(filter) == std::string::npos) continue;
+    const bool matches = std::string(c.name).find(filter) != std::string::npos;
+    if (!filter.empty() && matches == exclude) continue;
     ++ran;
     const int before = failures();
     const auto start = std::chrono::steady_clock::now();

@@ -1,0 +1,85 @@
+# The Windows program cross-compiled with MinGW-w64, and its tests under Wine: the COM binding in
+# process, the binding and the controller against our test automation server in a process of its
+# own, the Win32 panel, and one run of the real panel program under Xvfb. Everything runs in a
+# fresh Wine prefix that is thrown away afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$(pwd)
+
+missing=()
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres wine wineserver winepath \
+  xvfb-run xdotool /usr/bin/import /usr/bin/convert; do
+  command -v "$tool" > /dev/null || missing+=("$tool")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "FAIL: missing tools: ${missing[*]} (ORVANE_WINDOWS=1 scripts/setup installs them)"
+  exit 1
+fi
+
+cmake --preset mingw > /dev/null
+cmake --build --preset mingw -j "${ORVANE_JOBS:-2}"
+bin="$root/build/mingw"
+
+work=$(mktemp -d /tmp/orvane-wine.XXXXXX)
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG="-all,err+module"
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a test prefix
+export WINEARCH=win64
+cleanup() {
+  timeout 20 wineserver -k > /dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=()
+pass() { echo "PASS: $1"; }
+fail() { echo "FAIL: $1"; failures+=("$1"); }
+# run NAME SECONDS COMMAND...: runs a test program with a time limit and records the outcome.
+run() {
+  local name=$1 limit=$2
+  shift 2
+  local start=$SECONDS rc=0
+  timeout --kill-after=5 "$limit" "$@" || rc=$?
+  if [ "$rc" -eq 0 ]; then
+    pass "$name ($((SECONDS - start)) s)"
+  elif [ "$rc" -eq 124 ]; then
+    fail "$name: no result within $limit s"
+  else
+    fail "$name: exit code $rc"
+  fi
+}
+
+echo "--- fresh Wine prefix in $WINEPREFIX"
+start=$SECONDS
+timeout 180 wineboot > /dev/null 2>&1 || { fail "wineboot"; exit 1; }
+timeout 60 wineserver -w || true
+echo "prefix ready in $((SECONDS - start)) s"
+
+echo "--- registering the test automation server as Qelvix.Application"
+clsid='{B637BFB7-4791-43E6-A23E-BFF030477A0B}'
+server=$(winepath -w "$bin/tests/windows/orvane_test_server.exe" 2> /dev/null)
+reg() { timeout 60 wine reg add "$@" /f > /dev/null 2>&1; }
+reg 'HKCR\Qelvix.Application\CLSID' /ve /d "$clsid"
+reg "HKCR\\CLSID\\$clsid\\ProgID" /ve /d 'Qelvix.Application'
+reg "HKCR\\CLSID\\$clsid\\LocalServer32" /ve /d "$server"
+
+echo "--- the COM binding in process"
+run "COM binding tests" 60 wine "$bin/tests/windows/orvane_com_tests.exe"
+
+echo "--- the COM binding and the controller against the out-of-process test server"
+wine_tests="$bin/tests/windows/orvane_com_wine_tests.exe"
+run "cross-process tests" 150 wine "$wine_tests"
+
+echo "--- the Win32 panel and the program under Xvfb"
+# A wineserver started without a display keeps a desktop without a driver: start afresh.
+timeout 20 wineserver -k > /dev/null 2>&1 || true
+timeout 30 wineserver -w || true
+run "Win32 panel and program under Xvfb" 300 \
+  xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/tests/windows/gui-check.sh" "$bin" "$work"
+
+timeout 20 wineserver -k > /dev/null 2>&1 || true
+if [ ${#failures[@]} -gt 0 ]; then
+  echo "Windows tests FAILED: ${failures[*]}"
+  exit 1
+fi
+echo "All Windows tests passed."
