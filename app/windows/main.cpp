@@ -1,0 +1,73 @@
+// The Windows program: the Win32 panel and the controller, on the host application through COM,
+// or on the built-in simulated host with --simulate.
+#include "panel/win32/Win32Panel.h"
+// After windows.h, which the panel's header brings.
+#include <shellapi.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/windows/AppResources.h"
+#include "controller/Controller.h"
+#include "host/com/ComHost.h"
+#include "host/sim/SimulatedHost.h"
+#include "panel/Dispatcher.h"
+
+namespace {
+
+constexpr wchar_t Title[] = L"Orvane I/O Switcher";
+
+int failStarting(const std::wstring& text) {
+  MessageBoxW(nullptr, (L"The program could not start.\r\n\r\n" + text).c_str(), Title,
+              MB_ICONERROR);
+  return 2;
+}
+
+std::wstring widen(const std::string& text) {
+  return std::wstring(text.begin(), text.end());  // our own ASCII messages only
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  bool simulate = false;
+  int argc = 0;
+  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+    for (int i = 1; i < argc; ++i) {
+      const std::wstring arg = argv[i];
+      if (arg == L"--simulate") {
+        simulate = true;
+      } else {
+        LocalFree(argv);
+        return failStarting(L"Unknown argument: " + arg +
+                            L"\r\n\r\nUsage: orvane-panel [--simulate]");
+      }
+    }
+    LocalFree(argv);
+  }
+
+  try {
+    // Declared first, ended last: every COM object is released before COM is left.
+    const orvane::host::com::Apartment apartment;
+    if (apartment.kind() != orvane::host::com::Apartment::Kind::SingleThreaded) {
+      return failStarting(L"The user-interface thread is not a single-threaded COM apartment.");
+    }
+    std::optional<orvane::host::sim::SimulatedHost> simulated;
+    orvane::host::ObjectFactory factory;
+    if (simulate) {
+      simulated.emplace();
+      factory = simulated->factory();
+    } else {
+      factory = orvane::host::com::comFactory();
+    }
+
+    orvane::panel::win32::Win32Panel panel(instance, ORVANE_IDI_APP);
+    orvane::controller::Controller controller(panel, panel, std::move(factory));
+    orvane::panel::Dispatcher dispatcher(controller, panel);
+    panel.attach(dispatcher);
+    return panel.run(showCommand);
+  } catch (const std::exception& error) {
+    return failStarting(widen(error.what()));
+  }
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+namespace orvane::panel::win32 {
+
+// The modal input box: a prompt, a one-line text field holding the default text (selected), OK
+// and Cancel. Built in memory, so the program needs no dialog resource. Returns the text typed, or
+// empty text when the operator cancels or closes the box.
+std::wstring runInputDialog(HWND owner, const std::wstring& prompt, const std::wstring& title,
+                            const std::wstring& defaultText);
+
+// The control ids inside the box, for tests that play the operator.
+inline constexpr int InputDialogPromptId = 100;
+inline constexpr int InputDialogEditId = 101;
+
+}  // namespace orvane::panel::win32

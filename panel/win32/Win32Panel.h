@@ -1,0 +1,120 @@
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "controller/PlatformServices.h"
+#include "panel/Controls.h"
+#include "panel/Dispatcher.h"
+#include "panel/View.h"
+
+namespace orvane::panel::win32 {
+
+// The main window on plain Win32, built from the control table: owner-drawn painting buttons,
+// coloured labels, the mode list, tooltips and the 200 ms timer. It is the controller's view and
+// its platform services (message box, input box, ending at once). One per thread; the thread's
+// message loop runs in messageLoop().
+class Win32Panel final : public View, public controller::PlatformServices {
+ public:
+  // Creates the window, hidden, with every control; iconResource 0 uses the system's icon.
+  // Throws std::runtime_error when the window system refuses.
+  explicit Win32Panel(HINSTANCE instance, int iconResource = 0);
+  ~Win32Panel() override;
+  Win32Panel(const Win32Panel&) = delete;
+  Win32Panel& operator=(const Win32Panel&) = delete;
+
+  void attach(Dispatcher& dispatcher);
+
+  // Load, show and pump until the run ends; returns the program's exit code (0, or 1 when the
+  // start-up failed, 3 after an unexpected error).
+  int run(int showCommand);
+  // Runs Form_Load; true when the window is to be shown, false when the run ended during start-up.
+  bool load();
+  void show(int showCommand);
+  int messageLoop();
+  int exitCode() const;
+
+  // View
+  void setBackColor(ControlId control, Colour colour) override;
+  void setEnabled(ControlId control, bool enabled) override;
+  void setCaption(ControlId control, const std::string& text) override;
+  void setWindowCaption(const std::string& text) override;
+  void addListEntry(const std::string& text, std::int16_t index) override;
+  void setListIndex(std::int16_t index) override;
+  std::int16_t listIndex() const override { return listIndex_; }
+  void setTimerInterval(int milliseconds) override;
+  void close() override;
+
+  // PlatformServices
+  std::string inputBox(const std::string& prompt, const std::string& title,
+                       const std::string& defaultText) override;
+  std::int16_t messageBox(const std::string& text, std::int16_t style,
+                          const std::string& title) override;
+  void endAtOnce() override;
+
+  // What the window shows, for tests.
+  HWND window() const { return window_; }
+  HWND controlWindow(ControlId id) const;
+  Colour backColour(ControlId id) const;
+  const std::string& caption(ControlId id) const;
+  int repaintRequests() const { return repaintRequests_; }
+  int timerInterval() const { return timerInterval_; }
+  bool wasShown() const { return shown_; }
+  // A length in twips as pixels on this screen.
+  int pixelsX(int twips) const;
+  int pixelsY(int twips) const;
+
+ private:
+  struct Child {
+    const ControlSpec* spec = nullptr;
+    HWND hwnd = nullptr;
+    Colour back = 0;
+    std::string caption;
+    std::wstring tooltip;
+    bool enabled = true;
+    HBRUSH brush = nullptr;
+  };
+
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void createControls();
+  void addTooltips();
+  void onCommand(WORD id, WORD code, HWND from);
+  void onClose();
+  void drawButton(const DRAWITEMSTRUCT& item);
+  LRESULT labelColours(HDC dc, HWND label);
+  Child& child(ControlId id);
+  const Child& child(ControlId id) const;
+  Child* childByCommandId(int id);
+  void send(ControlEvent event);
+  void destroyWindow();
+  void quit();
+  HWND owner() const;
+
+  HINSTANCE instance_;
+  HWND window_ = nullptr;
+  HWND tooltips_ = nullptr;
+  HFONT font_ = nullptr;
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  std::vector<Child> children_;  // in table order; the command id is 100 + the position
+  std::string windowCaption_;
+  std::int16_t listIndex_ = -1;
+  int listCount_ = 0;
+  int timerInterval_ = 0;
+  int repaintRequests_ = 0;
+  bool closed_ = false;
+  bool endedAtOnce_ = false;
+  bool inLoop_ = false;
+  bool shown_ = false;
+  std::optional<std::string> fatal_;
+  Dispatcher* dispatcher_ = nullptr;
+};
+
+}  // namespace orvane::panel::win32
