@@ -31,8 +31,8 @@ void Controller::Update_DC_Readings() {
     skipOnFailure([&] {
       host::Variant busValue = busConstant(bus);
       s_.Call_OK = switcher()
-                       .call("IOSWITCHER_GetBusDC", {addressRef(), Arg(busValue),
-                                                     Arg::ref(plus), Arg::ref(minus)})
+                       .call("IOSWITCHER_GetBusDC",
+                             {addressRef(), Arg(busValue), Arg::ref(plus), Arg::ref(minus)})
                        .toBool();
     });
   }

@@ -54,10 +54,10 @@ void Controller::balanceClick(const RelayRow& row) {
   host::Variant& minus = s_.*row.minus;
   skipOnFailure([&] {
     host::Variant bus = busConstant(row.bus);
-    s_.Call_OK = switcher()
-                     .call("IOSWITCHER_GetBusDC", {addressRef(), Arg(bus),
-                                                   Arg::ref(plus), Arg::ref(minus)})
-                     .toBool();
+    s_.Call_OK =
+        switcher()
+            .call("IOSWITCHER_GetBusDC", {addressRef(), Arg(bus), Arg::ref(plus), Arg::ref(minus)})
+            .toBool();
   });
   // A reading that is no number, NaN included, fails the check and so counts as excessive.
   const auto excessive = [](const host::Variant& volts) {
@@ -83,9 +83,7 @@ void Controller::loadClick(const RelayRow& row) {
   skipOnFailure([&] {
     host::Variant bus = busConstant(row.bus);
     s_.Call_OK =
-        switcher()
-            .call("IOSWITCHER_BusLoad", {addressRef(), Arg(bus), Arg(switchOn)})
-            .toBool();
+        switcher().call("IOSWITCHER_BusLoad", {addressRef(), Arg(bus), Arg(switchOn)}).toBool();
   });
   on = switchOn;
   view_.setBackColor({row.button}, switchOn ? panel::colour::Orange : panel::colour::Grey);

@@ -73,10 +73,10 @@ void Controller::setAddressFromText() {
 void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always proceeds*/) {
   s_.Keep_Running = false;
   skipOnFailure([&] {
-    s_.Call_OK = switcher()
-                     .call("ORVANE_Reset", {addressRef(), host::Arg(true),
-                                            host::Arg::ref(s_.Reset_Info)})
-                     .toBool();
+    s_.Call_OK =
+        switcher()
+            .call("ORVANE_Reset", {addressRef(), host::Arg(true), host::Arg::ref(s_.Reset_Info)})
+            .toBool();
   });
   s_.Switcher.reset();
   s_.HostApp.reset();

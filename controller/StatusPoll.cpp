@@ -32,8 +32,8 @@ void Controller::Get_Status() {
   throwIfEnded();
   try {  // the error path: any failure from here on means the connection is lost
     s_.Call_OK = switcher()
-                     .call("IOSWITCHER_GetFullStatus", {addressRef(),
-                                                        Arg::ref(s_.StatusA), Arg::ref(s_.StatusB)})
+                     .call("IOSWITCHER_GetFullStatus",
+                           {addressRef(), Arg::ref(s_.StatusA), Arg::ref(s_.StatusB)})
                      .toBool();
     if (!s_.Call_OK) {
       // The read keeps failing while the resets succeed: give up instead of nesting for ever.

@@ -24,8 +24,7 @@ void Controller::Initialise_Switcher() {
   do {
     skipOnFailure([&] {
       s_.Call_OK = switcher()
-                       .call("ORVANE_Reset",
-                             {addressRef(), Arg(true), Arg::ref(s_.Reset_Info)})
+                       .call("ORVANE_Reset", {addressRef(), Arg(true), Arg::ref(s_.Reset_Info)})
                        .toBool();
     });
     if (!s_.Call_OK) {
@@ -57,8 +56,8 @@ void Controller::Initialise_Switcher() {
       skipOnFailure([&] {
         host::Variant busValue = busConstant(bus);
         host::Variant groupValue = switcher().get(group);
-        switcher().call("IOSWITCHER_AddToArray", {addressRef(), Arg(busValue),
-                                                  Arg(groupValue), Arg(arrayName(bus))});
+        switcher().call("IOSWITCHER_AddToArray",
+                        {addressRef(), Arg(busValue), Arg(groupValue), Arg(arrayName(bus))});
       });
     }
   }
