@@ -331,6 +331,9 @@ void Win32Panel::onCommand(WORD id, WORD code, HWND from) {
     return;
   }
   if (code != BN_CLICKED) return;  // double clicks and focus changes are ignored
+  // A disabled button raises no click, also when one reaches us anyway (a BM_CLICK sent to it, an
+  // accessibility tool): the button proc itself does not check.
+  if (!c->enabled) return;
   if (const auto event = clickEvent(c->spec->id)) send(*event);
 }
 

@@ -1,4 +1,102 @@
 # Runs inside xvfb-run (from scripts/test.d/40-windows-wine.sh): the Win32 panel tests, then one run
-# of the real program against the test automation server. Arguments: the build dir, a work dir.
-set -euo pipefail
-echo "SKIP: the Win32 panel checks are not in place yet"
+# of the real program against the test automation server: answer the address prompt, click bus A's
+# "X5", check on a screenshot that it turned green, close the window with Alt+F4.
+# Arguments: the build directory and a work directory for the screenshots.
+set -uo pipefail
+bin=$1
+work=$2
+failed=0
+pass() { echo "PASS: $1"; }
+fail() {
+  echo "FAIL: $1"
+  failed=1
+}
+
+if timeout 120 wine "$bin/tests/windows/orvane_win32_panel_tests.exe"; then
+  pass "Win32 panel tests"
+else
+  fail "Win32 panel tests"
+fi
+
+# waitForWindow NAME SECONDS: prints the id of the first visible window of that exact name.
+waitForWindow() {
+  local id="" i
+  for ((i = 0; i < $2 * 4; i++)); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | head -1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.25
+  done
+  return 1
+}
+
+# pixel X Y FILE: the colour of one pixel of a screenshot, as srgb(r,g,b).
+pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
+
+# One pixel of a control, in client pixels: 3 to the right of its left edge, halfway down, so
+# clear of the frame, the focus rectangle and the caption. Twips at 96 dots per inch: 15 a pixel.
+start=$SECONDS
+wine "$bin/app/windows/orvane-panel.exe" &
+panel=$!
+if ! prompt=$(waitForWindow "Orvane I/O Switcher" 30); then
+  fail "the address prompt did not appear"
+else
+  xdotool windowfocus --sync "$prompt" 2> /dev/null || true
+  xdotool key --clearmodifiers Return  # accepts the default address, 0
+  if ! main=$(waitForWindow "Orvane I/O Switcher 0" 30); then
+    fail "the main window did not appear after the prompt"
+  else
+    echo "main window shown $((SECONDS - start)) s after the start"
+    # The X window is the client area when a window manager draws the frame, the whole window
+    # (Wine's own frame: equal borders, the caption on top) when windows are unmanaged.
+    eval "$(xdotool getwindowgeometry --shell "$main")"
+    border=$(((WIDTH - 585) / 2))
+    X=$((X + border))
+    Y=$((Y + HEIGHT - 51 - border))
+    echo "window $WIDTH x $HEIGHT, client area 585 x 51 at $X,$Y"
+    [ "$border" -ge 0 ] && [ $((HEIGHT - 51 - 2 * border)) -ge 0 ] || fail "window $WIDTH x $HEIGHT"
+    sleep 1
+    /usr/bin/import -window root "$work/before.png"
+    allOff=$(pixel $((X + 3)) $((Y + 8)) "$work/before.png")
+    x5=$(pixel $((X + 144 + 3)) $((Y + 8)) "$work/before.png")
+    echo "before the click: All Off $allOff, X5 $x5"
+    [ "$allOff" = "srgb(255,255,255)" ] || fail "All Off is not white before the click: $allOff"
+    [ "$x5" = "srgb(128,128,128)" ] || fail "X5 is not grey before the click: $x5"
+    # X5 is channel 5: left 720 + 4 x 360 = 2160 twips = 144 px, 25 px wide, 17 px high.
+    xdotool mousemove $((X + 144 + 12)) $((Y + 8)) click 1
+    after=""
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+      sleep 0.5
+      /usr/bin/import -window root "$work/after.png"
+      after=$(pixel $((X + 144 + 3)) $((Y + 8)) "$work/after.png")
+      [ "$after" = "srgb(0,255,0)" ] && break
+    done
+    if [ "$after" = "srgb(0,255,0)" ]; then
+      pass "bus A's X5 is green after the click"
+    else
+      fail "bus A's X5 is $after after the click, not green"
+    fi
+    xdotool windowfocus --sync "$main" 2> /dev/null || true
+    xdotool key --clearmodifiers alt+F4
+  fi
+fi
+rc=""
+for _ in $(seq 1 60); do
+  if ! kill -0 "$panel" 2> /dev/null; then
+    wait "$panel"
+    rc=$?
+    break
+  fi
+  sleep 0.25
+done
+if [ -z "$rc" ]; then
+  fail "the program did not end within 15 s of Alt+F4"
+  kill "$panel" 2> /dev/null
+elif [ "$rc" -ne 0 ]; then
+  fail "the program ended with exit code $rc"
+else
+  pass "the program closed with exit code 0"
+fi
+exit $failed
