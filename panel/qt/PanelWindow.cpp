@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -68,6 +70,24 @@ std::optional<ControlEvent> clickEvent(ControlId id) {
   }
 }
 
+// A label keeps the caption it was given here; the text it shows may be shortened to fit.
+constexpr const char* CaptionProperty = "orvaneCaption";
+
+// Every caption of the table fits its control in this font: the text of a button inside its
+// frame, a label's text in its box, each at least one pixel clear of the top and bottom.
+bool captionsFit(const QFont& font) {
+  const QFontMetrics metrics(font);
+  for (const auto& spec : controlTable()) {
+    const bool button =
+        spec.kind == ControlKind::PaintingButton || spec.kind == ControlKind::PlainButton;
+    if (!button && spec.kind != ControlKind::Label) continue;
+    const int room = toPixels(spec.width) - (button ? 4 : 0);
+    if (metrics.horizontalAdvance(fromText(spec.caption)) > room) return false;
+    if (metrics.height() > toPixels(spec.height) - 2) return false;
+  }
+  return true;
+}
+
 void setLabelColours(QLabel& label, std::optional<Colour> back, std::optional<Colour> text) {
   QPalette palette = label.palette();
   if (back) {
@@ -80,6 +100,34 @@ void setLabelColours(QLabel& label, std::optional<Colour> back, std::optional<Co
 
 }  // namespace
 
+QFont panelFont(const QFont& base) {
+  QFont font = base;
+  int pixels = QFontInfo(base).pixelSize();
+  constexpr int SmallestPixels = 8;
+  while (pixels > SmallestPixels && !captionsFit(font)) {
+    --pixels;
+    font.setPixelSize(pixels);
+  }
+  return font;
+}
+
+QString fittedCaption(const QString& caption, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(caption) <= width) return caption;
+  // A reading: as many leading characters of the number as fit, then the unit. Cutting digits off
+  // the end is what a display with fewer digits shows; no ellipsis, which would take their room.
+  const QString unit = QStringLiteral("V ");
+  if (caption.endsWith(unit)) {
+    const QString number = caption.chopped(unit.size());
+    for (qsizetype keep = number.size() - 1; keep > 0; --keep) {
+      const QString digits = number.left(keep);
+      if (digits.endsWith(QLatin1Char('.'))) continue;
+      const QString shown = digits + QLatin1Char('V');
+      if (metrics.horizontalAdvance(shown) <= width) return shown;
+    }
+  }
+  return metrics.elidedText(caption, Qt::ElideRight, width);
+}
+
 PanelWindow::PanelWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -90,6 +138,7 @@ PanelWindow::PanelWindow(QWidget* parent)
   icon.addFile(QStringLiteral(":/orvane/orvane-32.png"), QSize(32, 32));
   setWindowIcon(icon);
   setFixedSize(toPixels(ClientWidthTwips), toPixels(ClientHeightTwips));
+  setFont(panelFont(font()));
 
   buildControls();
   buildTabOrder();
@@ -123,6 +172,7 @@ QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
     case ControlKind::Label: {
       auto* label = new QLabel(caption, this);
       label->setTextFormat(Qt::PlainText);
+      label->setProperty(CaptionProperty, caption);
       label->setAlignment(toQtAlignment(spec.alignment));
       label->setFocusPolicy(Qt::NoFocus);
       setLabelColours(*label, spec.backColour, spec.textColour);
@@ -194,7 +244,9 @@ void PanelWindow::setControlCaption(ControlId id, const std::string& text) {
   const QString caption = QString::fromStdString(text);
   QWidget* widget = control(id);
   if (auto* label = dynamic_cast<QLabel*>(widget)) {
-    if (label->text() != caption) label->setText(caption);
+    if (label->property(CaptionProperty).toString() == caption) return;
+    label->setProperty(CaptionProperty, caption);
+    label->setText(fittedCaption(caption, label->fontMetrics(), label->contentsRect().width()));
   } else if (auto* button = dynamic_cast<QPushButton*>(widget)) {
     if (button->text() != caption) button->setText(caption);
   }

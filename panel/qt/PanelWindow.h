@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QFont>
+#include <QFontMetrics>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -70,6 +73,15 @@ class PanelWindow : public QWidget {
   Dispatcher* dispatcher_ = nullptr;
   bool finished_ = false;
 };
+
+// The platform's default font, made smaller (a pixel at a time) until every caption of the table
+// fits its control: the layout was drawn for a compact 8-point interface font.
+QFont panelFont(const QFont& base);
+
+// A caption that is wider than its label is shortened so that its beginning stays readable: a DC
+// reading keeps its sign, its leading digits and its unit ("-9.002V" for "-9.00213456V "), never
+// only its last digits, which is all that a right-aligned label would show of it.
+QString fittedCaption(const QString& caption, const QFontMetrics& metrics, int width);
 
 // Twips to logical pixels.
 constexpr int toPixels(int twips) {

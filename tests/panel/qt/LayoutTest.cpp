@@ -3,10 +3,13 @@
 // area.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <cstdlib>
 #include <set>
 #include <vector>
 
@@ -21,10 +24,16 @@ using orvane::testing::insideCorner;
 using orvane::testing::pixelRect;
 using orvane::testing::shownColour;
 
+// Small text is antialiased: some pixel of its glyphs comes within a few steps of its colour.
 bool containsColour(const QImage& image, Colour wanted) {
+  const QColor target = toQColor(wanted);
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
-      if (fromQColor(image.pixelColor(x, y)) == wanted) return true;
+      const QColor seen = image.pixelColor(x, y);
+      if (std::abs(seen.red() - target.red()) + std::abs(seen.green() - target.green()) +
+              std::abs(seen.blue() - target.blue()) <=
+          48)
+        return true;
     }
   }
   return false;
@@ -79,6 +88,23 @@ TEST_F(LayoutTest, ChannelButtonsAre25By17AndShareTheirBordersWithNeighbours) {
   EXPECT_EQ(busBx1.top(), x1.bottom());
   EXPECT_EQ(window.control({ControlName::LoadA_Button})->geometry().right(), 584);
   EXPECT_EQ(window.control({ControlName::ResetButton})->geometry().right(), 584);
+}
+
+// The layout was drawn for a compact interface font: no caption may be cut off in the font the
+// window really uses, whatever the platform's default is.
+TEST_F(LayoutTest, EveryCaptionFitsItsControlInTheWindowsFont) {
+  const QFontMetrics metrics(window.font());
+  EXPECT_EQ(window.font().family(), QApplication::font().family());
+  for (const auto& spec : controlTable()) {
+    if (spec.caption.empty()) continue;
+    SCOPED_TRACE(controlText(spec.id));
+    const QWidget* widget = window.control(spec.id);
+    const QString caption = QString::fromUtf8(spec.caption.data(), spec.caption.size());
+    EXPECT_EQ(widget->font(), window.font());
+    const int frame = qobject_cast<const QPushButton*>(widget) ? 4 : 0;
+    EXPECT_LE(metrics.horizontalAdvance(caption) + frame, widget->width());
+    EXPECT_LE(metrics.height(), widget->height() - 2);
+  }
 }
 
 TEST_F(LayoutTest, LabelsKeepTheTablesAlignment) {

@@ -118,10 +118,21 @@ TEST_F(ViewOperationsTest, ColoursAndCaptionsShowAtOnce) {
   view.setBackColor({BusA, 5}, colour::Grey);
   EXPECT_EQ(shownColour(window, insideCorner(x5)), colour::Grey);
 
-  view.setCaption({Label6}, "9.001 V ");
-  EXPECT_EQ(qobject_cast<QLabel*>(window.control({Label6}))->text(), QStringLiteral("9.001 V "));
+  view.setCaption({Label6}, "0.2V ");
+  EXPECT_EQ(qobject_cast<QLabel*>(window.control({Label6}))->text(), QStringLiteral("0.2V "));
   view.setWindowCaption("Orvane I/O Switcher 5");
   EXPECT_EQ(window.windowTitle(), QStringLiteral("Orvane I/O Switcher 5"));
+}
+
+// Readings come unrounded; a right-aligned label would show only their last digits.
+TEST_F(ViewOperationsTest, AReadingTooWideForItsLabelKeepsItsSignLeadingDigitsAndUnit) {
+  auto* readout = qobject_cast<QLabel*>(window.control({Label5}));
+  view.setCaption({Label5}, "-9.00213456789012V ");
+  const QString shown = readout->text();
+  EXPECT_TRUE(shown.startsWith(QStringLiteral("-9.0"))) << shown.toStdString();
+  EXPECT_TRUE(shown.endsWith(QLatin1Char('V'))) << shown.toStdString();
+  EXPECT_TRUE(QStringLiteral("-9.00213456789012").startsWith(shown.chopped(1)));
+  EXPECT_LE(readout->fontMetrics().horizontalAdvance(shown), readout->contentsRect().width());
 }
 
 TEST_F(ViewOperationsTest, SettingWhatIsShownAlreadyDoesNoPaintingWork) {
@@ -131,12 +142,18 @@ TEST_F(ViewOperationsTest, SettingWhatIsShownAlreadyDoesNoPaintingWork) {
   PaintCounter x5Paints(x5);
   PaintCounter readoutPaints(readout);
 
+  view.setCaption({Label7}, "0.00123456789V ");
+  QCoreApplication::processEvents();
+  PaintCounter shortenedPaints(window.control({Label7}));
+
   view.setBackColor({BusA, 5}, colour::Grey);
   view.setCaption({Label4}, "- - V ");
+  view.setCaption({Label7}, "0.00123456789V ");  // shown shortened, but the same caption
   view.setEnabled({BusA, 0}, true);
   QCoreApplication::processEvents();
   EXPECT_EQ(x5Paints.paints, 0);
   EXPECT_EQ(readoutPaints.paints, 0);
+  EXPECT_EQ(shortenedPaints.paints, 0);
 
   view.setBackColor({BusA, 5}, colour::Green);
   view.setCaption({Label4}, "0.002 V ");
