@@ -120,6 +120,11 @@ const char* const Members[] = {"ORVANE_ShowErrorMessages",
                                "IOSwitcher",
                                "Sleep"};
 
+const char* const ReadMembers[] = {"ORVANE_Reset",           "IOSWITCHER_GetFullStatus",
+                                   "IOSWITCHER_GetBusDC",    "SWITCHER_AddChannel",
+                                   "SWITCHER_RemoveChannel", "SWITCHER_ExclusiveChannel",
+                                   "SWITCHER_NotChannel",    "IOSWITCHER_BusLoad"};
+
 const char* const ChannelMembers[] = {"SWITCHER_AddChannel", "SWITCHER_RemoveChannel",
                                       "SWITCHER_ExclusiveChannel", "SWITCHER_NotChannel"};
 
@@ -356,7 +361,10 @@ void Run::configure() {
 }
 
 void Run::injectFault() {
-  const std::string member = Members[in_.below(sizeof Members / sizeof Members[0])];
+  // Half the faults go to the members whose results and outs the controller reads.
+  const std::string member =
+      in_.below(2) ? ReadMembers[in_.below(sizeof ReadMembers / sizeof ReadMembers[0])]
+                   : Members[in_.below(sizeof Members / sizeof Members[0])];
   const auto kind = static_cast<FaultKind>(in_.below(3));
   const int c = in_.below(8);
   int count = c < 6 ? c + 1 : FaultSpec::Always;
