@@ -121,7 +121,7 @@ QString fittedCaption(const QString& caption, const QFontMetrics& metrics, int w
     for (qsizetype keep = number.size() - 1; keep > 0; --keep) {
       const QString digits = number.left(keep);
       if (digits.endsWith(QLatin1Char('.'))) continue;
-      const QString shown = digits + QLatin1Char('V');
+      const QString shown = digits + unit;  // the blank keeps neighbouring readouts apart
       if (metrics.horizontalAdvance(shown) <= width) return shown;
     }
   }
