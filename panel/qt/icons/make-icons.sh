@@ -30,4 +30,4 @@ draw() {
 
 draw 32 6 1 "#000000" orvane-32.png
 draw 16 2 1 none orvane-16.png
-"$IM" orvane-16.png orvane-32.png orvane.ico
+"$IM" orvane-16.png orvane-32.png -colors 16 -type PaletteAlpha orvane.ico  # 4 bits a pixel and a mask
