@@ -330,7 +330,11 @@ void Win32Panel::onCommand(WORD id, WORD code, HWND from) {
     }
     return;
   }
-  if (code != BN_CLICKED) return;  // double clicks and focus changes are ignored
+  // An owner-drawn button reports the second click of a quick double click as BN_DOUBLECLICKED
+  // and not as a click; it is a click all the same, as it is on the plain buttons, so that two
+  // quick clicks on a channel switch it twice. Focus changes are ignored.
+  const bool painted = c->spec->kind == ControlKind::PaintingButton;
+  if (code != BN_CLICKED && !(painted && code == BN_DOUBLECLICKED)) return;
   // A disabled button raises no click, also when one reaches us anyway (a BM_CLICK sent to it, an
   // accessibility tool): the button proc itself does not check.
   if (!c->enabled) return;

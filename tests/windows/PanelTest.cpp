@@ -292,6 +292,11 @@ TEST_CASE("operator clicks and list choices reach the controller; disabled butto
   CHECK_EQ(rig.panel.backColour(busButton(0, 5)), colour::Green);
   click(rig.panel, busButton(1, 9));  // bus B's Y1
   CHECK_EQ(rig.sim.statusWord(0, 1), 1u << 8);
+  // The second click of a quick double click on a painted button arrives as BN_DOUBLECLICKED.
+  const HWND y1 = rig.panel.controlWindow(busButton(1, 9));
+  SendMessageW(rig.panel.window(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(y1), BN_DOUBLECLICKED),
+               reinterpret_cast<LPARAM>(y1));
+  CHECK_EQ(rig.sim.statusWord(0, 1), 0u);
 
   const long calls = rig.sim.callCount();
   click(rig.panel, {ControlName::PrevButton});  // disabled in mode 0
