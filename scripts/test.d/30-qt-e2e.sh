@@ -111,12 +111,13 @@ program_pid=$!
 
 prompt=$(wait_window "$title_prompt") || fail "the address prompt did not appear"
 step "address prompt up after $(( ($(date +%s%N) - started) / 1000000 )) ms; accepting 0"
+answered=$(date +%s%N)
 press "$prompt" Return || fail "could not answer the address prompt"
 
 main=$(wait_window "$title_main") || fail "the panel did not appear after the prompt"
 size=$(xwininfo -id "$main" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = "585x51" ] || fail "client area is $size, not 585x51"
-step "client area $size"
+step "panel up $(( ($(date +%s%N) - answered) / 1000000 )) ms after the answer; client area $size"
 
 # Bus A's X5: left 2160, width 375 twips, so pixels 144..168 of row 0..16.
 click "$main" 156 8 || fail "could not click X5"
