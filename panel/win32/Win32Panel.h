@@ -60,6 +60,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
 
   // What the window shows, for tests.
   HWND window() const { return window_; }
+  HWND tooltipWindow() const { return tooltips_; }
   HWND controlWindow(ControlId id) const;
   Colour backColour(ControlId id) const;
   const std::string& caption(ControlId id) const;

@@ -12,6 +12,8 @@
 #include "panel/win32/InputDialog.h"
 #include "panel/win32/Win32Panel.h"
 #include "tests/windows/Check.h"
+// After windows.h, which the panel's header brings.
+#include <commctrl.h>
 
 using orvane::panel::busButton;
 using orvane::panel::ControlId;
@@ -188,6 +190,12 @@ TEST_CASE(
     ++checked;
   }
   CHECK_EQ(checked, 54);
+
+  int withTooltip = 0;
+  for (const auto& spec : orvane::panel::controlTable())
+    withTooltip += spec.tooltip.empty() ? 0 : 1;
+  CHECK_EQ(static_cast<int>(SendMessageW(panel.tooltipWindow(), TTM_GETTOOLCOUNT, 0, 0)),
+           withTooltip);
 }
 
 TEST_CASE("a colour or caption set to what it already is asks for no repaint") {

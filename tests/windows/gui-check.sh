@@ -32,6 +32,21 @@ waitForWindow() {
   return 1
 }
 
+# waitForExit PID: waits up to 15 s for the program to end; sets rc to its exit code, or to empty
+# text when it is still running. (Not in a subshell: only this shell can wait for its child.)
+waitForExit() {
+  local i
+  rc=""
+  for ((i = 0; i < 60; i++)); do
+    if ! kill -0 "$1" 2> /dev/null; then
+      rc=0
+      wait "$1" || rc=$?
+      return
+    fi
+    sleep 0.25
+  done
+}
+
 # pixel X Y FILE: the colour of one pixel of a screenshot, as srgb(r,g,b).
 pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
 
@@ -82,15 +97,7 @@ else
     xdotool key --clearmodifiers alt+F4
   fi
 fi
-rc=""
-for _ in $(seq 1 60); do
-  if ! kill -0 "$panel" 2> /dev/null; then
-    wait "$panel"
-    rc=$?
-    break
-  fi
-  sleep 0.25
-done
+waitForExit "$panel"
 if [ -z "$rc" ]; then
   fail "the program did not end within 15 s of Alt+F4"
   kill "$panel" 2> /dev/null
@@ -98,5 +105,26 @@ elif [ "$rc" -ne 0 ]; then
   fail "the program ended with exit code $rc"
 else
   pass "the program closed with exit code 0"
+fi
+
+# A host that cannot be created: the start-up box, OK, and a failing exit code. The ProgID is
+# unregistered for this run only.
+timeout 60 wine reg delete 'HKCR\Qelvix.Application' /f > /dev/null 2>&1
+wine "$bin/app/windows/orvane-panel.exe" &
+panel=$!
+if box=$(waitForWindow "Orvane I/O Switcher" 30); then
+  xdotool windowfocus --sync "$box" 2> /dev/null || true
+  xdotool key --clearmodifiers Return
+else
+  fail "no start-up box when the host cannot be created"
+fi
+waitForExit "$panel"
+if [ -z "$rc" ]; then
+  fail "the program did not end after the start-up box"
+  kill "$panel" 2> /dev/null
+elif [ "$rc" -eq 0 ]; then
+  fail "a failed start-up ended with exit code 0"
+else
+  pass "a host that cannot be created: the start-up box, then exit code $rc"
 fi
 exit $failed
