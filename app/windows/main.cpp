@@ -10,6 +10,7 @@
 
 #include "app/windows/AppResources.h"
 #include "controller/Controller.h"
+#include "host/com/BusyHostRetry.h"
 #include "host/com/ComHost.h"
 #include "host/sim/SimulatedHost.h"
 #include "panel/Dispatcher.h"
@@ -53,6 +54,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (apartment.kind() != orvane::host::com::Apartment::Kind::SingleThreaded) {
       return failStarting(L"The user-interface thread is not a single-threaded COM apartment.");
     }
+    // A host that is busy for a moment (its own box is open) is asked again instead of being
+    // taken for a lost connection; after 30 s of refusals the call fails as any other.
+    const orvane::host::com::BusyHostRetry busyHostRetry;
     std::optional<orvane::host::sim::SimulatedHost> simulated;
     orvane::host::ObjectFactory factory;
     if (simulate) {

@@ -2,6 +2,7 @@
 // outs, results, error text and reference counting.
 #include <thread>
 
+#include "host/com/BusyHostRetry.h"
 #include "host/com/ComHost.h"
 #include "host/com/DispatchObject.h"
 #include "tests/windows/Check.h"
@@ -391,6 +392,42 @@ TEST_CASE("the apartment: single-threaded when free, and leaves a multithreaded 
     const HRESULT still = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     CHECK_EQ(still, S_FALSE);  // not uninitialised by the apartment
     CoUninitialize();
+    CoUninitialize();
+  }).join();
+}
+
+TEST_CASE(
+    "the busy-host retry installs on a single-threaded apartment and puts back the old filter") {
+  std::thread([] {
+    const com::Apartment apartment;
+    IMessageFilter* before = nullptr;
+    CoRegisterMessageFilter(nullptr, &before);
+    CHECK(before == nullptr);
+    {
+      const com::BusyHostRetry retry;
+      CHECK(retry.installed());
+      IMessageFilter* current = nullptr;
+      REQUIRE(SUCCEEDED(CoRegisterMessageFilter(nullptr, &current)));
+      REQUIRE(current != nullptr);
+      // A host that stays busy is given up on; one busy for a moment is asked again.
+      CHECK_EQ(current->RetryRejectedCall(nullptr, 100, SERVERCALL_RETRYLATER), 100u);
+      CHECK_EQ(current->RetryRejectedCall(nullptr, 30'000, SERVERCALL_RETRYLATER), DWORD(-1));
+      CHECK_EQ(current->RetryRejectedCall(nullptr, 0, SERVERCALL_REJECTED), DWORD(-1));
+      IMessageFilter* none = nullptr;
+      CoRegisterMessageFilter(current, &none);  // put it back for the retry to remove
+      current->Release();
+    }
+    IMessageFilter* after = nullptr;
+    CoRegisterMessageFilter(nullptr, &after);
+    CHECK(after == nullptr);
+  }).join();
+
+  std::thread([] {
+    REQUIRE(CoInitializeEx(nullptr, COINIT_MULTITHREADED) == S_OK);
+    {
+      const com::BusyHostRetry retry;
+      CHECK(!retry.installed());
+    }  // message filters belong to single-threaded apartments
     CoUninitialize();
   }).join();
 }
