@@ -13,6 +13,8 @@ namespace {
 
 constexpr wchar_t WindowClass[] = L"OrvanePanelWindow";
 constexpr UINT_PTR TimerId = 1;
+constexpr UINT_PTR CloseRetryTimerId = 2;
+constexpr UINT CloseRetryMs = 50;
 constexpr int FirstCommandId = 100;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int ListDropDownRows = 6;
@@ -304,6 +306,10 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return labelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_TIMER:
       if (wParam == TimerId && timerInterval_ > 0) send({EventKind::TimerTick});
+      if (wParam == CloseRetryTimerId) {
+        KillTimer(window_, CloseRetryTimerId);
+        onClose();
+      }
       return 0;
     case WM_CLOSE:
       onClose();
@@ -347,7 +353,12 @@ void Win32Panel::onClose() {
     quit();
     return;
   }
-  if (dispatcher_ && !dispatcher_->handle({EventKind::Unload})) return;  // busy: close again later
+  if (dispatcher_ && !dispatcher_->handle({EventKind::Unload})) {
+    // An operation is running (the close came in while a host call pumped messages): the
+    // operator's close is not lost but tried again once the operation has finished.
+    SetTimer(window_, CloseRetryTimerId, CloseRetryMs, nullptr);
+    return;
+  }
   closed_ = true;
   destroyWindow();
   quit();
@@ -535,6 +546,7 @@ void Win32Panel::send(ControlEvent event) {
 void Win32Panel::destroyWindow() {
   if (!window_) return;
   KillTimer(window_, TimerId);
+  KillTimer(window_, CloseRetryTimerId);
   DestroyWindow(window_);  // WM_NCDESTROY clears window_
   window_ = nullptr;
 }

@@ -351,6 +351,26 @@ TEST_CASE("the timer drives the DC readouts; the close box unloads once and ends
   CHECK_EQ(rig.panel.exitCode(), 0);
 }
 
+TEST_CASE("a close that comes in while an operation runs is carried out once it has finished") {
+  Rig rig;
+  REQUIRE(rig.panel.load());
+  rig.panel.show(SW_SHOWNORMAL);
+  bool closed = false;
+  rig.sim.setCallHook([&](const std::string&) {
+    if (closed) return;
+    closed = true;  // the operator closes the window while the click's host calls run
+    SendMessageW(rig.panel.window(), WM_CLOSE, 0, 0);
+  });
+  const int resets = rig.sim.resetCount(0);
+  PostMessageW(rig.panel.controlWindow(busButton(0, 4)), BM_CLICK, 0, 0);
+  CHECK(loopEnds(rig.panel, 5000));
+  CHECK(closed);
+  CHECK_EQ(rig.panel.backColour(busButton(0, 4)), colour::Green);  // the click ran to its end first
+  CHECK(rig.controller.unloaded());
+  CHECK_EQ(rig.sim.resetCount(0), resets + 1);
+  CHECK(rig.panel.window() == nullptr);
+}
+
 TEST_CASE(
     "a lost connection: the box, then the window closes through the unload and the loop ends") {
   Rig rig;
