@@ -23,7 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-timeout 180 wineboot >/dev/null 2>&1
+timeout 180 wineboot >/dev/null 2>&1 || { echo "com: wineboot failed"; exit 1; }
 timeout 60 wineserver -w || true
 clsid='{B637BFB7-4791-43E6-A23E-BFF030477A0B}'  # tests/windows/TestServerIds.h
 server=$(winepath -w "$server_exe" 2>/dev/null)
@@ -32,7 +32,8 @@ reg 'HKCR\Qelvix.Application\CLSID' /ve /d "$clsid"
 reg "HKCR\\CLSID\\$clsid\\ProgID" /ve /d 'Qelvix.Application'
 reg "HKCR\\CLSID\\$clsid\\LocalServer32" /ve /d "$server"
 
-timeout 300 wine "$exe" "$rounds" | tr -d '\r' | tee "$work/com.txt"
+timeout 300 wine "$exe" "$rounds" | tr -d '\r' >"$work/com.txt" || { cat "$work/com.txt"; exit 1; }
+cat "$work/com.txt"
 awk '$1 == "controller_click_own_cost" {own = $2}
      $1 == "com_click_mode0_two_calls" {click = $2}
      END {if (own && click) printf "controller_share_of_click_over_com %.4f %%\n", 100 * own / click}' \
