@@ -186,18 +186,44 @@ TEST(CallCount, AllOffAndAllOnThenOnePoll) {
 
 // --- the relays: no poll, one paint ---------------------------------------------------------
 
-TEST(CallCount, BalanceMeasuresOnlyWhenSwitchingOn) {
+struct RelayCase {
+  ControlName button;
+  Counts on;   // switching on
+  Counts off;  // switching off again
+};
+
+class RelayCount : public ::testing::TestWithParam<RelayCase> {};
+
+// Balance measures its bus before switching on, never before switching off; load reads its bus
+// constant both ways. Neither polls: one paint, the relay's own button.
+TEST_P(RelayCount, OnThenOffWithoutAPoll) {
+  const RelayCase& c = GetParam();
   ControllerBench bench;
   bench.start();
-  const Tally on = costOf(bench, [&] { bench.view.click({ControlName::BalB_Button}); });
-  EXPECT_EQ(on.byMember,
-            (Counts{{"IOSWITCHER_BUS_B", 1}, {"IOSWITCHER_GetBusDC", 1}, {"SWITCHER_Balance", 1}}));
+  const Tally on = costOf(bench, [&] { bench.view.click({c.button}); });
+  EXPECT_EQ(on.byMember, c.on);
   EXPECT_EQ(on.viewOperations, 1u);
-
-  const Tally off = costOf(bench, [&] { bench.view.click({ControlName::BalB_Button}); });
-  EXPECT_EQ(off.byMember, (Counts{{"SWITCHER_Balance", 1}}));
+  const Tally off = costOf(bench, [&] { bench.view.click({c.button}); });
+  EXPECT_EQ(off.byMember, c.off);
   EXPECT_EQ(off.viewOperations, 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    CallCount, RelayCount,
+    ::testing::Values(
+        RelayCase{ControlName::BalA_Button,
+                  {{"IOSWITCHER_BUS_A", 1}, {"IOSWITCHER_GetBusDC", 1}, {"SWITCHER_Balance", 1}},
+                  {{"SWITCHER_Balance", 1}}},
+        RelayCase{ControlName::BalB_Button,
+                  {{"IOSWITCHER_BUS_B", 1}, {"IOSWITCHER_GetBusDC", 1}, {"SWITCHER_Balance", 1}},
+                  {{"SWITCHER_Balance", 1}}},
+        RelayCase{ControlName::LoadA_Button,
+                  {{"IOSWITCHER_BUS_A", 1}, {"IOSWITCHER_BusLoad", 1}},
+                  {{"IOSWITCHER_BUS_A", 1}, {"IOSWITCHER_BusLoad", 1}}},
+        RelayCase{ControlName::LoadB_Button,
+                  {{"IOSWITCHER_BUS_B", 1}, {"IOSWITCHER_BusLoad", 1}},
+                  {{"IOSWITCHER_BUS_B", 1}, {"IOSWITCHER_BusLoad", 1}}}),
+    [](const auto& info) { return panel::controlText({info.param.button}); });
 
 TEST(CallCount, RefusedBalanceMeasuresAndStops) {
   ControllerBench bench;  // the simulator's X3 carries about +9 V
@@ -207,17 +233,6 @@ TEST(CallCount, RefusedBalanceMeasuresAndStops) {
   EXPECT_EQ(refused.byMember, (Counts{{"IOSWITCHER_BUS_A", 1}, {"IOSWITCHER_GetBusDC", 1}}));
   EXPECT_EQ(refused.viewOperations, 0u);
   EXPECT_EQ(bench.services.boxes.size(), 1u);
-}
-
-TEST(CallCount, LoadReadsItsBusConstantEachWay) {
-  ControllerBench bench;
-  bench.start();
-  for (int round = 0; round < 2; ++round) {  // on, then off
-    const Tally t = costOf(bench, [&] { bench.view.click({ControlName::LoadA_Button}); });
-    EXPECT_EQ(t.byMember, (Counts{{"IOSWITCHER_BUS_A", 1}, {"IOSWITCHER_BusLoad", 1}}))
-        << "round " << round;
-    EXPECT_EQ(t.viewOperations, 1u);
-  }
 }
 
 // --- the DC monitor ----------------------------------------------------------------------------
