@@ -21,6 +21,34 @@ class Running {
 
 }  // namespace
 
+std::optional<ControlEvent> clickEventOf(ControlId id) {
+  using enum ControlName;
+  switch (id.name) {
+    case BusA:
+      return ControlEvent{EventKind::BusAClick, id.index};
+    case BusB:
+      return ControlEvent{EventKind::BusBClick, id.index};
+    case BalA_Button:
+      return ControlEvent{EventKind::BalAClick};
+    case LoadA_Button:
+      return ControlEvent{EventKind::LoadAClick};
+    case BalB_Button:
+      return ControlEvent{EventKind::BalBClick};
+    case LoadB_Button:
+      return ControlEvent{EventKind::LoadBClick};
+    case ResetButton:
+      return ControlEvent{EventKind::ResetClick};
+    case PrevButton:
+      return ControlEvent{EventKind::PrevClick};
+    case NextButton:
+      return ControlEvent{EventKind::NextClick};
+    case DCButton:
+      return ControlEvent{EventKind::DCClick};
+    default:
+      return std::nullopt;
+  }
+}
+
 Dispatcher::Dispatcher(controller::Controller& controller, controller::PlatformServices& services)
     : controller_(controller), services_(services) {}
 

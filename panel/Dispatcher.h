@@ -33,6 +33,9 @@ struct ControlEvent {
   std::int16_t index = 0;  // the member of BusA or BusB that was clicked
 };
 
+// The click event of a control; nothing for the labels, the list and the timer, which raise none.
+std::optional<ControlEvent> clickEventOf(ControlId id);
+
 // The event table: each control event runs one controller operation, one handler at a time. An
 // event that arrives while a handler is still running (a tick while a modal box is open, a click
 // pumped in during a host call) is dropped, never run nested; only the events that view operations

@@ -19,33 +19,6 @@ std::string hexColour(Colour colour) {
   return text;
 }
 
-std::optional<ControlEvent> clickEvent(ControlId id) {
-  using enum ControlName;
-  switch (id.name) {
-    case BusA:
-      return ControlEvent{EventKind::BusAClick, id.index};
-    case BusB:
-      return ControlEvent{EventKind::BusBClick, id.index};
-    case BalA_Button:
-      return ControlEvent{EventKind::BalAClick};
-    case LoadA_Button:
-      return ControlEvent{EventKind::LoadAClick};
-    case BalB_Button:
-      return ControlEvent{EventKind::BalBClick};
-    case LoadB_Button:
-      return ControlEvent{EventKind::LoadBClick};
-    case ResetButton:
-      return ControlEvent{EventKind::ResetClick};
-    case PrevButton:
-      return ControlEvent{EventKind::PrevClick};
-    case NextButton:
-      return ControlEvent{EventKind::NextClick};
-    case DCButton:
-      return ControlEvent{EventKind::DCClick};
-    default:
-      return std::nullopt;  // labels, the list and the timer raise no click
-  }
-}
 
 }  // namespace
 
@@ -129,7 +102,7 @@ bool HeadlessView::load() {
 }
 
 bool HeadlessView::click(ControlId id) {
-  const auto event = clickEvent(id);
+  const auto event = clickEventOf(id);
   if (!event || closed_ || !control(id).enabled) return false;
   return send(*event);
 }

@@ -41,34 +41,6 @@ Qt::Alignment toQtAlignment(TextAlignment alignment) {
   return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-// The click event of a button; nothing for the controls that raise no click.
-std::optional<ControlEvent> clickEvent(ControlId id) {
-  using enum ControlName;
-  switch (id.name) {
-    case BusA:
-      return ControlEvent{EventKind::BusAClick, id.index};
-    case BusB:
-      return ControlEvent{EventKind::BusBClick, id.index};
-    case BalA_Button:
-      return ControlEvent{EventKind::BalAClick};
-    case LoadA_Button:
-      return ControlEvent{EventKind::LoadAClick};
-    case BalB_Button:
-      return ControlEvent{EventKind::BalBClick};
-    case LoadB_Button:
-      return ControlEvent{EventKind::LoadBClick};
-    case ResetButton:
-      return ControlEvent{EventKind::ResetClick};
-    case PrevButton:
-      return ControlEvent{EventKind::PrevClick};
-    case NextButton:
-      return ControlEvent{EventKind::NextClick};
-    case DCButton:
-      return ControlEvent{EventKind::DCClick};
-    default:
-      return std::nullopt;
-  }
-}
 
 // A label keeps the caption it was given here; the text it shows may be shortened to fit.
 constexpr const char* CaptionProperty = "orvaneCaption";
@@ -189,7 +161,7 @@ QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
   }
   button->setAutoDefault(false);
   button->setDefault(false);
-  if (const auto event = clickEvent(spec.id)) {
+  if (const auto event = clickEventOf(spec.id)) {
     // A disabled button emits no clicked.
     connect(button, &QPushButton::clicked, this, [this, e = *event] { send(e); });
   }

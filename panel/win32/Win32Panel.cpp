@@ -38,34 +38,6 @@ std::string toUtf8(const std::wstring& wide) {
   return utf8;
 }
 
-// The event a click on the control raises; labels, the list and the timer raise none.
-std::optional<ControlEvent> clickEvent(ControlId id) {
-  using enum ControlName;
-  switch (id.name) {
-    case BusA:
-      return ControlEvent{EventKind::BusAClick, id.index};
-    case BusB:
-      return ControlEvent{EventKind::BusBClick, id.index};
-    case BalA_Button:
-      return ControlEvent{EventKind::BalAClick};
-    case LoadA_Button:
-      return ControlEvent{EventKind::LoadAClick};
-    case BalB_Button:
-      return ControlEvent{EventKind::BalBClick};
-    case LoadB_Button:
-      return ControlEvent{EventKind::LoadBClick};
-    case ResetButton:
-      return ControlEvent{EventKind::ResetClick};
-    case PrevButton:
-      return ControlEvent{EventKind::PrevClick};
-    case NextButton:
-      return ControlEvent{EventKind::NextClick};
-    case DCButton:
-      return ControlEvent{EventKind::DCClick};
-    default:
-      return std::nullopt;
-  }
-}
 
 DWORD labelAlignment(TextAlignment alignment) {
   switch (alignment) {
@@ -344,7 +316,7 @@ void Win32Panel::onCommand(WORD id, WORD code, HWND from) {
   // A disabled button raises no click, also when one reaches us anyway (a BM_CLICK sent to it, an
   // accessibility tool): the button proc itself does not check.
   if (!c->enabled) return;
-  if (const auto event = clickEvent(c->spec->id)) send(*event);
+  if (const auto event = clickEventOf(c->spec->id)) send(*event);
 }
 
 void Win32Panel::onClose() {
