@@ -119,8 +119,8 @@ std::span<const ControlSpec> controlTable() {
 }
 
 const ControlSpec& controlSpec(ControlId id) {
-  for (const auto& spec : Table) {
-    if (spec.id == id) return spec;
+  for (const auto& tableRow : Table) {
+    if (tableRow.id == id) return tableRow;
   }
   throw std::out_of_range("no control " + controlText(id));
 }

@@ -19,13 +19,12 @@ std::string hexColour(Colour colour) {
   return text;
 }
 
-
 }  // namespace
 
 HeadlessView::HeadlessView() : windowCaption_(WindowCaptionAtLoad) {
-  for (const auto& spec : controlTable()) {
-    controls_[key(spec.id)] =
-        ControlState{spec.backColour.value_or(0), true, std::string(spec.caption)};
+  for (const auto& tableRow : controlTable()) {
+    controls_[key(tableRow.id)] =
+        ControlState{tableRow.backColour.value_or(0), true, std::string(tableRow.caption)};
   }
 }
 

@@ -41,7 +41,6 @@ Qt::Alignment toQtAlignment(TextAlignment alignment) {
   return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-
 // A label keeps the caption it was given here; the text it shows may be shortened to fit.
 constexpr const char* CaptionProperty = "orvaneCaption";
 
@@ -49,13 +48,13 @@ constexpr const char* CaptionProperty = "orvaneCaption";
 // frame, a label's text in its box, each at least one pixel clear of the top and bottom.
 bool captionsFit(const QFont& font) {
   const QFontMetrics metrics(font);
-  for (const auto& spec : controlTable()) {
+  for (const auto& tableRow : controlTable()) {
     const bool button =
-        spec.kind == ControlKind::PaintingButton || spec.kind == ControlKind::PlainButton;
-    if (!button && spec.kind != ControlKind::Label) continue;
-    const int room = toPixels(spec.width) - (button ? 4 : 0);
-    if (metrics.horizontalAdvance(fromText(spec.caption)) > room) return false;
-    if (metrics.height() > toPixels(spec.height) - 2) return false;
+        tableRow.kind == ControlKind::PaintingButton || tableRow.kind == ControlKind::PlainButton;
+    if (!button && tableRow.kind != ControlKind::Label) continue;
+    const int room = toPixels(tableRow.width) - (button ? 4 : 0);
+    if (metrics.horizontalAdvance(fromText(tableRow.caption)) > room) return false;
+    if (metrics.height() > toPixels(tableRow.height) - 2) return false;
   }
   return true;
 }
@@ -120,23 +119,24 @@ PanelWindow::PanelWindow(QWidget* parent)
 }
 
 void PanelWindow::buildControls() {
-  for (const auto& spec : controlTable()) {
-    if (QWidget* widget = makeControl(spec)) {
-      widget->setGeometry(toPixels(spec.left), toPixels(spec.top), toPixels(spec.width),
-                          toPixels(spec.height));
-      if (!spec.tooltip.empty()) widget->setToolTip(fromText(spec.tooltip));
-      widget->setObjectName(QString::fromStdString(controlText(spec.id)));
-      controls_[key(spec.id)] = widget;
+  for (const auto& tableRow : controlTable()) {
+    if (QWidget* widget = makeControl(tableRow)) {
+      widget->setGeometry(toPixels(tableRow.left), toPixels(tableRow.top), toPixels(tableRow.width),
+                          toPixels(tableRow.height));
+      if (!tableRow.tooltip.empty()) widget->setToolTip(fromText(tableRow.tooltip));
+      widget->setObjectName(QString::fromStdString(controlText(tableRow.id)));
+      controls_[key(tableRow.id)] = widget;
     }
   }
 }
 
-QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
-  const QString caption = fromText(spec.caption);
+QWidget* PanelWindow::makeControl(const ControlSpec& tableRow) {
+  const QString caption = fromText(tableRow.caption);
   QPushButton* button = nullptr;
-  switch (spec.kind) {
+  switch (tableRow.kind) {
     case ControlKind::PaintingButton:
-      button = new PaintingButton(caption, toQColor(spec.backColour.value_or(colour::Grey)), this);
+      button =
+          new PaintingButton(caption, toQColor(tableRow.backColour.value_or(colour::Grey)), this);
       break;
     case ControlKind::PlainButton:
       button = new QPushButton(caption, this);
@@ -145,9 +145,9 @@ QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
       auto* label = new QLabel(caption, this);
       label->setTextFormat(Qt::PlainText);
       label->setProperty(CaptionProperty, caption);
-      label->setAlignment(toQtAlignment(spec.alignment));
+      label->setAlignment(toQtAlignment(tableRow.alignment));
       label->setFocusPolicy(Qt::NoFocus);
-      setLabelColours(*label, spec.backColour, spec.textColour);
+      setLabelColours(*label, tableRow.backColour, tableRow.textColour);
       return label;
     }
     case ControlKind::DropDownList:
@@ -161,7 +161,7 @@ QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
   }
   button->setAutoDefault(false);
   button->setDefault(false);
-  if (const auto event = clickEventOf(spec.id)) {
+  if (const auto event = clickEventOf(tableRow.id)) {
     // A disabled button emits no clicked.
     connect(button, &QPushButton::clicked, this, [this, e = *event] { send(e); });
   }
@@ -171,9 +171,9 @@ QWidget* PanelWindow::makeControl(const ControlSpec& spec) {
 // Keyboard focus follows the tab indexes among the controls that can take it.
 void PanelWindow::buildTabOrder() {
   std::vector<const ControlSpec*> focusable;
-  for (const auto& spec : controlTable()) {
-    const QWidget* widget = control(spec.id);
-    if (widget && widget->focusPolicy() != Qt::NoFocus) focusable.push_back(&spec);
+  for (const auto& tableRow : controlTable()) {
+    const QWidget* widget = control(tableRow.id);
+    if (widget && widget->focusPolicy() != Qt::NoFocus) focusable.push_back(&tableRow);
   }
   std::sort(focusable.begin(), focusable.end(),
             [](const ControlSpec* a, const ControlSpec* b) { return a->tabIndex < b->tabIndex; });

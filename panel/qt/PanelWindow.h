@@ -62,7 +62,7 @@ class PanelWindow : public QWidget {
  private:
   void buildControls();
   void buildTabOrder();
-  QWidget* makeControl(const ControlSpec& spec);
+  QWidget* makeControl(const ControlSpec& tableRow);
   void modeChosen(int index);
   bool send(ControlEvent event);
 

@@ -38,7 +38,6 @@ std::string toUtf8(const std::wstring& wide) {
   return utf8;
 }
 
-
 DWORD labelAlignment(TextAlignment alignment) {
   switch (alignment) {
     case TextAlignment::Centre:
@@ -111,28 +110,29 @@ int Win32Panel::pixelsY(int twips) const {
 void Win32Panel::createControls() {
   const auto table = controlTable();
   children_.reserve(table.size());
-  for (const auto& spec : table) {
+  for (const auto& tableRow : table) {
     Child c;
-    c.spec = &spec;
-    c.caption = std::string(spec.caption);
-    c.back = spec.backColour.value_or(0);
-    c.tooltip = toWide(std::string(spec.tooltip));
-    if (spec.backColour && spec.kind == ControlKind::Label) c.brush = CreateSolidBrush(c.back);
+    c.tableRow = &tableRow;
+    c.caption = std::string(tableRow.caption);
+    c.back = tableRow.backColour.value_or(0);
+    c.tooltip = toWide(std::string(tableRow.tooltip));
+    if (tableRow.backColour && tableRow.kind == ControlKind::Label)
+      c.brush = CreateSolidBrush(c.back);
     children_.push_back(std::move(c));
   }
   // Created in tab order, which is the order of keyboard navigation.
   std::vector<std::size_t> order(children_.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return children_[a].spec->tabIndex < children_[b].spec->tabIndex;
+    return children_[a].tableRow->tabIndex < children_[b].tableRow->tabIndex;
   });
   for (const std::size_t i : order) {
     Child& c = children_[i];
-    const ControlSpec& spec = *c.spec;
+    const ControlSpec& tableRow = *c.tableRow;
     const wchar_t* cls = nullptr;
     DWORD style = WS_CHILD | WS_VISIBLE;
-    int height = pixelsY(spec.height);
-    switch (spec.kind) {
+    int height = pixelsY(tableRow.height);
+    switch (tableRow.kind) {
       case ControlKind::PaintingButton:
         cls = L"BUTTON";
         style |= BS_OWNERDRAW | WS_TABSTOP;
@@ -143,7 +143,7 @@ void Win32Panel::createControls() {
         break;
       case ControlKind::Label:
         cls = L"STATIC";
-        style |= labelAlignment(spec.alignment) | SS_NOPREFIX | SS_NOTIFY;  // notify: tooltips
+        style |= labelAlignment(tableRow.alignment) | SS_NOPREFIX | SS_NOTIFY;  // notify: tooltips
         break;
       case ControlKind::DropDownList:
         cls = L"COMBOBOX";
@@ -153,16 +153,16 @@ void Win32Panel::createControls() {
       case ControlKind::Timer:
         continue;  // no window: the main window's timer
     }
-    c.hwnd = CreateWindowExW(0, cls, toWide(c.caption).c_str(), style, pixelsX(spec.left),
-                             pixelsY(spec.top), pixelsX(spec.width), height, window_,
+    c.hwnd = CreateWindowExW(0, cls, toWide(c.caption).c_str(), style, pixelsX(tableRow.left),
+                             pixelsY(tableRow.top), pixelsX(tableRow.width), height, window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(FirstCommandId + i)),
                              instance_, nullptr);
     if (!c.hwnd) throw std::runtime_error("a control of the main window could not be created");
     SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (spec.kind == ControlKind::DropDownList) {
+    if (tableRow.kind == ControlKind::DropDownList) {
       // The closed list as tall as the table says: the selection field plus its frame.
       SendMessageW(c.hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                   std::max(pixelsY(spec.height) - 6, 8));
+                   std::max(pixelsY(tableRow.height) - 6, 8));
     }
   }
 }
@@ -294,7 +294,7 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void Win32Panel::onCommand(WORD id, WORD code, HWND from) {
   Child* c = childByCommandId(id);
   if (!c || !from) return;
-  if (c->spec->kind == ControlKind::DropDownList) {
+  if (c->tableRow->kind == ControlKind::DropDownList) {
     if (code != CBN_SELCHANGE) return;
     const auto chosen = static_cast<std::int16_t>(SendMessageW(from, CB_GETCURSEL, 0, 0));
     if (chosen == listIndex_ || chosen < 0) return;
@@ -311,12 +311,12 @@ void Win32Panel::onCommand(WORD id, WORD code, HWND from) {
   // An owner-drawn button reports the second click of a quick double click as BN_DOUBLECLICKED
   // and not as a click; it is a click all the same, as it is on the plain buttons, so that two
   // quick clicks on a channel switch it twice. Focus changes are ignored.
-  const bool painted = c->spec->kind == ControlKind::PaintingButton;
+  const bool painted = c->tableRow->kind == ControlKind::PaintingButton;
   if (code != BN_CLICKED && !(painted && code == BN_DOUBLECLICKED)) return;
   // A disabled button raises no click, also when one reaches us anyway (a BM_CLICK sent to it, an
   // accessibility tool): the button proc itself does not check.
   if (!c->enabled) return;
-  if (const auto event = clickEventOf(c->spec->id)) send(*event);
+  if (const auto event = clickEventOf(c->tableRow->id)) send(*event);
 }
 
 void Win32Panel::onClose() {
@@ -363,8 +363,8 @@ void Win32Panel::drawButton(const DRAWITEMSTRUCT& item) {
 
 LRESULT Win32Panel::labelColours(HDC dc, HWND label) {
   for (const auto& c : children_) {
-    if (c.hwnd != label || c.spec->kind != ControlKind::Label) continue;
-    SetTextColor(dc, c.spec->textColour.value_or(GetSysColor(COLOR_WINDOWTEXT)));
+    if (c.hwnd != label || c.tableRow->kind != ControlKind::Label) continue;
+    SetTextColor(dc, c.tableRow->textColour.value_or(GetSysColor(COLOR_WINDOWTEXT)));
     if (c.brush) {
       SetBkColor(dc, c.back);
       return reinterpret_cast<LRESULT>(c.brush);
@@ -380,7 +380,7 @@ LRESULT Win32Panel::labelColours(HDC dc, HWND label) {
 
 Win32Panel::Child& Win32Panel::child(ControlId id) {
   for (auto& c : children_) {
-    if (c.spec->id == id) return c;
+    if (c.tableRow->id == id) return c;
   }
   throw std::out_of_range("no control " + controlText(id));
 }

@@ -73,7 +73,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
 
  private:
   struct Child {
-    const ControlSpec* spec = nullptr;
+    const ControlSpec* tableRow = nullptr;
     HWND hwnd = nullptr;
     Colour back = 0;
     std::string caption;

@@ -151,9 +151,9 @@ class Repaints : public ::testing::Test {
 
 TEST_F(Repaints, SettingWhatIsShownAlreadyCostsNothing) {
   const auto& t = costOf([&] {
-    for (const auto& spec : panel::controlTable()) {
-      if (spec.kind == panel::ControlKind::PaintingButton && spec.backColour) {
-        view.setBackColor(spec.id, *spec.backColour);
+    for (const auto& tableRow : panel::controlTable()) {
+      if (tableRow.kind == panel::ControlKind::PaintingButton && tableRow.backColour) {
+        view.setBackColor(tableRow.id, *tableRow.backColour);
       }
     }
     for (auto label :

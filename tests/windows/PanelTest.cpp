@@ -164,36 +164,38 @@ TEST_CASE(
   CHECK((style & WS_MAXIMIZEBOX) == 0);
 
   int checked = 0;
-  for (const auto& spec : orvane::panel::controlTable()) {
-    if (spec.kind == ControlKind::Timer) continue;
-    const HWND hwnd = panel.controlWindow(spec.id);
+  for (const auto& tableRow : orvane::panel::controlTable()) {
+    if (tableRow.kind == ControlKind::Timer) continue;
+    const HWND hwnd = panel.controlWindow(tableRow.id);
     REQUIRE(hwnd != nullptr);
     const RECT r = clientRectOf(hwnd, panel.window());
-    const bool placed = r.left == panel.pixelsX(spec.left) && r.top == panel.pixelsY(spec.top) &&
-                        r.right - r.left == panel.pixelsX(spec.width);
+    const bool placed = r.left == panel.pixelsX(tableRow.left) &&
+                        r.top == panel.pixelsY(tableRow.top) &&
+                        r.right - r.left == panel.pixelsX(tableRow.width);
     if (!placed) {
-      std::printf("    %s at %ld,%ld width %ld\n", orvane::panel::controlText(spec.id).c_str(),
+      std::printf("    %s at %ld,%ld width %ld\n", orvane::panel::controlText(tableRow.id).c_str(),
                   r.left, r.top, r.right - r.left);
     }
     CHECK(placed);
-    if (spec.kind != ControlKind::DropDownList) {
-      CHECK_EQ(r.bottom - r.top, panel.pixelsY(spec.height));
-      CHECK_EQ(windowText(hwnd), std::string(spec.caption));
+    if (tableRow.kind != ControlKind::DropDownList) {
+      CHECK_EQ(r.bottom - r.top, panel.pixelsY(tableRow.height));
+      CHECK_EQ(windowText(hwnd), std::string(tableRow.caption));
     }
     const auto childStyle = GetWindowLongPtrW(hwnd, GWL_STYLE);
-    if (spec.kind == ControlKind::PaintingButton) CHECK((childStyle & BS_TYPEMASK) == BS_OWNERDRAW);
-    if (spec.kind == ControlKind::DropDownList) CHECK((childStyle & 3) == CBS_DROPDOWNLIST);
-    if (spec.alignment == orvane::panel::TextAlignment::Right)
+    if (tableRow.kind == ControlKind::PaintingButton)
+      CHECK((childStyle & BS_TYPEMASK) == BS_OWNERDRAW);
+    if (tableRow.kind == ControlKind::DropDownList) CHECK((childStyle & 3) == CBS_DROPDOWNLIST);
+    if (tableRow.alignment == orvane::panel::TextAlignment::Right)
       CHECK((childStyle & SS_TYPEMASK) == SS_RIGHT);
-    if (spec.alignment == orvane::panel::TextAlignment::Centre)
+    if (tableRow.alignment == orvane::panel::TextAlignment::Centre)
       CHECK((childStyle & SS_TYPEMASK) == SS_CENTER);
     ++checked;
   }
   CHECK_EQ(checked, 54);
 
   int withTooltip = 0;
-  for (const auto& spec : orvane::panel::controlTable())
-    withTooltip += spec.tooltip.empty() ? 0 : 1;
+  for (const auto& tableRow : orvane::panel::controlTable())
+    withTooltip += tableRow.tooltip.empty() ? 0 : 1;
   CHECK_EQ(static_cast<int>(SendMessageW(panel.tooltipWindow(), TTM_GETTOOLCOUNT, 0, 0)),
            withTooltip);
 }

@@ -10,9 +10,9 @@ namespace {
 
 TEST(ControlTable, TabIndexesAreEachUsedOnce) {
   std::set<int> tabs;
-  for (const auto& spec : controlTable()) {
-    if (spec.kind == ControlKind::Timer) continue;
-    EXPECT_TRUE(tabs.insert(spec.tabIndex).second) << controlText(spec.id);
+  for (const auto& tableRow : controlTable()) {
+    if (tableRow.kind == ControlKind::Timer) continue;
+    EXPECT_TRUE(tabs.insert(tableRow.tabIndex).second) << controlText(tableRow.id);
   }
   EXPECT_EQ(tabs.size(), 54u);
   EXPECT_EQ(*tabs.begin(), 0);
@@ -20,15 +20,16 @@ TEST(ControlTable, TabIndexesAreEachUsedOnce) {
 }
 
 TEST(ControlTable, EverythingIsOnFifteenTwipsAndInsideTheClientArea) {
-  for (const auto& spec : controlTable()) {
-    if (spec.kind == ControlKind::Timer) continue;
-    const auto name = controlText(spec.id);
-    for (int v : {spec.left, spec.top, spec.width, spec.height}) EXPECT_EQ(v % 15, 0) << name;
-    EXPECT_LE(spec.left + spec.width, ClientWidthTwips) << name;
+  for (const auto& tableRow : controlTable()) {
+    if (tableRow.kind == ControlKind::Timer) continue;
+    const auto name = controlText(tableRow.id);
+    for (int v : {tableRow.left, tableRow.top, tableRow.width, tableRow.height})
+      EXPECT_EQ(v % 15, 0) << name;
+    EXPECT_LE(tableRow.left + tableRow.width, ClientWidthTwips) << name;
     // Buttons fit; the list's closed box and the lowered labels of the bottom row hang below the
     // client area and are clipped there.
-    if (spec.kind == ControlKind::PaintingButton || spec.kind == ControlKind::PlainButton) {
-      EXPECT_LE(spec.top + spec.height, ClientHeightTwips) << name;
+    if (tableRow.kind == ControlKind::PaintingButton || tableRow.kind == ControlKind::PlainButton) {
+      EXPECT_LE(tableRow.top + tableRow.height, ClientHeightTwips) << name;
     }
   }
   EXPECT_EQ(controlSpec({ControlName::LoadA_Button}).left + 495, ClientWidthTwips);
@@ -38,14 +39,14 @@ TEST(ControlTable, EverythingIsOnFifteenTwipsAndInsideTheClientArea) {
 TEST(ControlTable, TheRowsHaveTheirChannelPitchAndCaptions) {
   for (int bus = 0; bus < 2; ++bus) {
     for (int i = 1; i <= 16; ++i) {
-      const auto& spec = controlSpec(busButton(bus, i));
+      const auto& tableRow = controlSpec(busButton(bus, i));
       const int expectedLeft = i <= 8 ? 720 + 360 * (i - 1) : 4080 + 360 * (i - 9);
-      EXPECT_EQ(spec.left, expectedLeft);
-      EXPECT_EQ(spec.top, bus == 0 ? 0 : 240);
-      EXPECT_EQ(spec.width, 375);
-      EXPECT_EQ(std::string(spec.caption),
+      EXPECT_EQ(tableRow.left, expectedLeft);
+      EXPECT_EQ(tableRow.top, bus == 0 ? 0 : 240);
+      EXPECT_EQ(tableRow.width, 375);
+      EXPECT_EQ(std::string(tableRow.caption),
                 std::string(i <= 8 ? "X" : "Y") + std::to_string(i <= 8 ? i : i - 8));
-      EXPECT_TRUE(spec.tooltip.empty());
+      EXPECT_TRUE(tableRow.tooltip.empty());
     }
   }
   EXPECT_EQ(controlSpec({ControlName::BusA, 0}).tabIndex, 17);

@@ -56,18 +56,18 @@ TEST_F(LayoutTest, ClientAreaIsFixedAt585By51WithTheLoadCaptionAndBothIconSizes)
 }
 
 TEST_F(LayoutTest, EveryControlHasTheTablesGeometryCaptionAndTooltip) {
-  for (const auto& spec : controlTable()) {
-    SCOPED_TRACE(controlText(spec.id));
-    QWidget* widget = window.control(spec.id);
-    if (spec.kind == ControlKind::Timer) {
+  for (const auto& tableRow : controlTable()) {
+    SCOPED_TRACE(controlText(tableRow.id));
+    QWidget* widget = window.control(tableRow.id);
+    if (tableRow.kind == ControlKind::Timer) {
       EXPECT_EQ(widget, nullptr);
       continue;
     }
     ASSERT_NE(widget, nullptr);
-    EXPECT_EQ(widget->geometry(), pixelRect(spec));
-    EXPECT_EQ(widget->toolTip().toStdString(), spec.tooltip);
+    EXPECT_EQ(widget->geometry(), pixelRect(tableRow));
+    EXPECT_EQ(widget->toolTip().toStdString(), tableRow.tooltip);
     EXPECT_TRUE(widget->isEnabled());
-    const QString caption = QString::fromUtf8(spec.caption.data(), spec.caption.size());
+    const QString caption = QString::fromUtf8(tableRow.caption.data(), tableRow.caption.size());
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
       EXPECT_EQ(button->text(), caption);  // trailing blanks and all, no access keys
       EXPECT_FALSE(button->isDefault());
@@ -95,11 +95,11 @@ TEST_F(LayoutTest, ChannelButtonsAre25By17AndShareTheirBordersWithNeighbours) {
 TEST_F(LayoutTest, EveryCaptionFitsItsControlInTheWindowsFont) {
   const QFontMetrics metrics(window.font());
   EXPECT_EQ(window.font().family(), QApplication::font().family());
-  for (const auto& spec : controlTable()) {
-    if (spec.caption.empty()) continue;
-    SCOPED_TRACE(controlText(spec.id));
-    const QWidget* widget = window.control(spec.id);
-    const QString caption = QString::fromUtf8(spec.caption.data(), spec.caption.size());
+  for (const auto& tableRow : controlTable()) {
+    if (tableRow.caption.empty()) continue;
+    SCOPED_TRACE(controlText(tableRow.id));
+    const QWidget* widget = window.control(tableRow.id);
+    const QString caption = QString::fromUtf8(tableRow.caption.data(), tableRow.caption.size());
     EXPECT_EQ(widget->font(), window.font());
     const int frame = qobject_cast<const QPushButton*>(widget) ? 4 : 0;
     EXPECT_LE(metrics.horizontalAdvance(caption) + frame, widget->width());
@@ -108,13 +108,13 @@ TEST_F(LayoutTest, EveryCaptionFitsItsControlInTheWindowsFont) {
 }
 
 TEST_F(LayoutTest, LabelsKeepTheTablesAlignment) {
-  for (const auto& spec : controlTable()) {
-    if (spec.kind != ControlKind::Label) continue;
-    SCOPED_TRACE(controlText(spec.id));
-    auto* label = qobject_cast<QLabel*>(window.control(spec.id));
+  for (const auto& tableRow : controlTable()) {
+    if (tableRow.kind != ControlKind::Label) continue;
+    SCOPED_TRACE(controlText(tableRow.id));
+    auto* label = qobject_cast<QLabel*>(window.control(tableRow.id));
     ASSERT_NE(label, nullptr);
     const Qt::Alignment horizontal = label->alignment() & Qt::AlignHorizontal_Mask;
-    switch (spec.alignment) {
+    switch (tableRow.alignment) {
       case TextAlignment::Centre:
         EXPECT_EQ(horizontal, Qt::AlignHCenter);
         break;
@@ -130,19 +130,19 @@ TEST_F(LayoutTest, LabelsKeepTheTablesAlignment) {
 // Sampled from what the window draws under Fusion, which washes colours given to its own buttons.
 TEST_F(LayoutTest, EveryColouredControlShowsItsExactBackgroundColour) {
   const QImage image = window.grab().toImage();
-  for (const auto& spec : controlTable()) {
-    if (!spec.backColour) continue;
-    SCOPED_TRACE(controlText(spec.id));
-    EXPECT_EQ(fromQColor(image.pixelColor(insideCorner(spec))), *spec.backColour);
+  for (const auto& tableRow : controlTable()) {
+    if (!tableRow.backColour) continue;
+    SCOPED_TRACE(controlText(tableRow.id));
+    EXPECT_EQ(fromQColor(image.pixelColor(insideCorner(tableRow))), *tableRow.backColour);
   }
 }
 
 TEST_F(LayoutTest, LabelTextIsDrawnInItsTextColour) {
-  for (const auto& spec : controlTable()) {
-    if (!spec.textColour) continue;
-    SCOPED_TRACE(controlText(spec.id));
-    const QImage image = window.control(spec.id)->grab().toImage();
-    EXPECT_TRUE(containsColour(image, *spec.textColour));
+  for (const auto& tableRow : controlTable()) {
+    if (!tableRow.textColour) continue;
+    SCOPED_TRACE(controlText(tableRow.id));
+    const QImage image = window.control(tableRow.id)->grab().toImage();
+    EXPECT_TRUE(containsColour(image, *tableRow.textColour));
   }
 }
 
@@ -156,9 +156,9 @@ TEST_F(LayoutTest, ModeListIsAnEmptyListWithoutATextField) {
 // Walks the focus chain from the control with tab index 0, as the Tab key does.
 TEST_F(LayoutTest, TabKeyVisitsTheFocusableControlsInTabIndexOrder) {
   std::vector<const ControlSpec*> expected;
-  for (const auto& spec : controlTable()) {
-    QWidget* widget = window.control(spec.id);
-    if (widget && (widget->focusPolicy() & Qt::TabFocus)) expected.push_back(&spec);
+  for (const auto& tableRow : controlTable()) {
+    QWidget* widget = window.control(tableRow.id);
+    if (widget && (widget->focusPolicy() & Qt::TabFocus)) expected.push_back(&tableRow);
   }
   std::sort(expected.begin(), expected.end(),
             [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
@@ -172,7 +172,7 @@ TEST_F(LayoutTest, TabKeyVisitsTheFocusableControlsInTabIndexOrder) {
     widget = widget->nextInFocusChain();
   }
   std::vector<std::string> wanted;
-  for (const auto* spec : expected) wanted.push_back(controlText(spec->id));
+  for (const auto* tableRow : expected) wanted.push_back(controlText(tableRow->id));
   EXPECT_EQ(visited, wanted);
 }
 

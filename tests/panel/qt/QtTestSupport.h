@@ -13,9 +13,10 @@
 namespace orvane::testing {
 
 // The pixel rectangle of a control, from the table.
-inline QRect pixelRect(const panel::ControlSpec& spec) {
+inline QRect pixelRect(const panel::ControlSpec& tableRow) {
   using panel::qt::toPixels;
-  return {toPixels(spec.left), toPixels(spec.top), toPixels(spec.width), toPixels(spec.height)};
+  return {toPixels(tableRow.left), toPixels(tableRow.top), toPixels(tableRow.width),
+          toPixels(tableRow.height)};
 }
 
 // The colour the window really shows at a point of its client area, as 0xBBGGRR.
@@ -26,8 +27,8 @@ inline panel::Colour shownColour(QWidget& window, QPoint at) {
 
 // A point just inside a control's top left corner: inside the frame of a painting button, clear
 // of its caption, its focus rectangle and the neighbours that share its borders.
-inline QPoint insideCorner(const panel::ControlSpec& spec) {
-  return pixelRect(spec).topLeft() + QPoint(1, 1);
+inline QPoint insideCorner(const panel::ControlSpec& tableRow) {
+  return pixelRect(tableRow).topLeft() + QPoint(1, 1);
 }
 
 // Acts on the next modal widget once its event loop runs: a box opened by the code under test
