@@ -14,7 +14,9 @@ std::string join(const std::vector<std::string>& parts) {
 }
 
 std::string describeArg(const Arg& arg) {
-  return (arg.isRef() ? "&" : "") + describe(arg.current());
+  std::string text = arg.isRef() ? "&" : "";  // appended, not prepended: GCC 12 -Wrestrict noise
+  text += describe(arg.current());
+  return text;
 }
 
 std::string raisedText() {
