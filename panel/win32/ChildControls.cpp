@@ -12,8 +12,6 @@ namespace orvane::panel::win32 {
 
 namespace {
 
-constexpr int ListDropDownRows = 6;
-
 DWORD labelAlignment(TextAlignment alignment) {
   switch (alignment) {
     case TextAlignment::Centre:
@@ -26,13 +24,6 @@ DWORD labelAlignment(TextAlignment alignment) {
 }
 
 }  // namespace
-
-int Win32Panel::pixelsX(int twips) const {
-  return MulDiv(twips, dpiX_, 1440);
-}
-int Win32Panel::pixelsY(int twips) const {
-  return MulDiv(twips, dpiY_, 1440);
-}
 
 void Win32Panel::createControls() {
   const auto table = controlTable();
@@ -58,7 +49,6 @@ void Win32Panel::createControls() {
     const ControlSpec& tableRow = *c.tableRow;
     const wchar_t* cls = nullptr;
     DWORD style = WS_CHILD | WS_VISIBLE;
-    int height = pixelsY(tableRow.height);
     switch (tableRow.kind) {
       case ControlKind::PaintingButton:
         cls = L"BUTTON";
@@ -75,23 +65,20 @@ void Win32Panel::createControls() {
       case ControlKind::DropDownList:
         cls = L"COMBOBOX";
         style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
-        height += ListDropDownRows * pixelsY(240);  // the height includes the open list
         break;
       case ControlKind::Timer:
         continue;  // no window: the main window's timer
     }
-    c.hwnd = CreateWindowExW(0, cls, toWide(c.caption).c_str(), style, pixelsX(tableRow.left),
-                             pixelsY(tableRow.top), pixelsX(tableRow.width), height, window_,
+    // Given its font and its closed list's height by the layout, at the window's DPI.
+    const RECT r = controlRect(tableRow);
+    c.hwnd = CreateWindowExW(0, cls, toWide(c.caption).c_str(), style, r.left, r.top,
+                             r.right - r.left, r.bottom - r.top, window_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(FirstCommandId + i)),
                              instance_, nullptr);
     if (!c.hwnd) throw std::runtime_error("a control of the main window could not be created");
-    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    if (tableRow.kind == ControlKind::DropDownList) {
-      // The closed list as tall as the table says: the selection field plus its frame.
-      SendMessageW(c.hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
-                   std::max(pixelsY(tableRow.height) - 6, 8));
-    }
   }
+  applyFont();
+  layOutControls();
 }
 
 Win32Panel::Child& Win32Panel::child(ControlId id) {

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "panel/win32/Dpi.h"
 #include "panel/win32/WideText.h"
 #include "panel/win32/WindowIds.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 constexpr wchar_t WindowClass[] = L"OrvanePanelWindow";
 constexpr UINT CloseRetryMs = 50;
-constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 void registerWindowClass(HINSTANCE instance, int iconResource, WNDPROC proc) {
   WNDCLASSEXW wc{};
@@ -45,21 +45,18 @@ Win32Panel::Win32Panel(HINSTANCE instance, int iconResource)
   InitCommonControlsEx(&common);
   registerWindowClass(instance, iconResource, &Win32Panel::windowProc);
 
-  const HDC screen = GetDC(nullptr);
-  dpiX_ = GetDeviceCaps(screen, LOGPIXELSX);
-  dpiY_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
-
-  // Fixed size: the client area is exactly the panel's 8775 x 765 twips.
-  RECT frame{0, 0, pixelsX(ClientWidthTwips), pixelsY(ClientHeightTwips)};
-  AdjustWindowRectEx(&frame, WindowStyle, FALSE, 0);
-  window_ = CreateWindowExW(0, WindowClass, toWide(windowCaption_).c_str(), WindowStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                            frame.bottom - frame.top, nullptr, nullptr, instance, this);
+  // Made at the system's DPI, then laid out again at its monitor's, which may differ.
+  dpi_ = systemDpi();
+  const SIZE size = windowSizeAt(dpi_);
+  window_ =
+      CreateWindowExW(0, WindowClass, toWide(windowCaption_).c_str(), WindowStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance, this);
   if (!window_) throw std::runtime_error("the main window could not be created");
-  font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  dpi_ = windowDpi(window_);
+  font_ = createGuiFont(dpi_);
   createControls();
   addTooltips();
+  fitClientArea();
 }
 
 Win32Panel::~Win32Panel() {
@@ -67,6 +64,7 @@ Win32Panel::~Win32Panel() {
   for (auto& c : children_) {
     if (c.brush) DeleteObject(c.brush);
   }
+  if (font_) DeleteObject(font_);
 }
 
 void Win32Panel::attach(Dispatcher& dispatcher) {
@@ -170,6 +168,13 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_CLOSE:
       onClose();
+      return 0;
+    case WM_GETDPISCALEDSIZE:
+      // Asked before a move to a monitor of another density: the size that keeps the client area.
+      *reinterpret_cast<SIZE*>(lParam) = windowSizeAt(static_cast<UINT>(wParam));
+      return TRUE;
+    case WM_DPICHANGED:
+      onDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     default:
       return DefWindowProcW(window_, message, wParam, lParam);
