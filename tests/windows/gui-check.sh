@@ -114,7 +114,12 @@ checkWindow() {
   # The X window is the whole window (Wine's own frame: equal borders, the caption on top) as
   # windows are unmanaged. Its border is measured at 96 dpi, where the client area is known.
   eval "$(xdotool getwindowgeometry --shell "$main")"
-  [ -n "$border" ] || border=$(((WIDTH - clientW) / 2))
+  if [ "$dpi" = 96 ]; then
+    border=$(((WIDTH - clientW) / 2))
+  elif [ -z "$border" ]; then
+    fail "$dpi dpi: no border measured: the first density has to be 96"
+    return
+  fi
   local width=$((WIDTH - 2 * border))
   local left=$((X + border)) bottom=$((Y + HEIGHT - border))
   sleep 1
@@ -170,7 +175,6 @@ checkWindow() {
 for dpi in ${dpis:-96}; do
   setDpi "$dpi"
   checkAtDpi "$dpi"
-  [ "$dpi" = 96 ] && cp "$work/before-96.png" "$work/panel-96.png"
 done
 setDpi 96
 
