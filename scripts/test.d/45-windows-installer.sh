@@ -62,8 +62,10 @@ for pair in "FileVersion|$version" "ProductVersion|$version" \
   "OriginalFilename|orvane-panel.exe"; do
   grep -qF "|$pair|" <<< "|$info" || fail "version information lacks $pair"
 done
-property() { msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' -v p="$1" '$1 == p { print $2 }'; }
-[ "$(property ProductVersion)" = "$version" ] || fail "MSI ProductVersion $(property ProductVersion)"
+property() {
+  msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' -v p="$1" '$1 == p { print $2 }'
+}
+[ "$(property ProductVersion)" = "$version" ] || fail "MSI version $(property ProductVersion)"
 [ "$(property UpgradeCode)" = "{B7A9D66C-E8A9-468C-A98F-58BFE4BB5B47}" ] ||
   fail "MSI UpgradeCode changed: $(property UpgradeCode)"
 

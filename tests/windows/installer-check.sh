@@ -23,8 +23,9 @@ install_dir="$drive_c/Program Files/Orvane I-O Switcher panel"
 installed_exe="$install_dir/orvane-panel.exe"
 # A per-machine install puts the shortcut in the Start menu of all users on Windows; Wine 8's
 # msiexec resolves ProgramMenuFolder to the installing user's own Start menu instead.
-shortcuts=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvane I-O Switcher panel.lnk"
-  "$drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Orvane I-O Switcher panel.lnk")
+link_name="Start Menu/Programs/Orvane I-O Switcher panel.lnk"
+shortcuts=("$drive_c/ProgramData/Microsoft/Windows/$link_name"
+  "$drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/$link_name")
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
 # msiexec ARGS...: runs msiexec silently, with a time limit; prints nothing, returns its exit code.
@@ -54,7 +55,11 @@ values() {
     }
     BEGIN { n = split(wanted, fields, " ") }
     /^HKEY_/ { flush(); delete found }
-    $2 ~ /^REG_/ { value = $0; sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, "", value); found[$1] = value }
+    $2 ~ /^REG_/ {
+      value = $0
+      sub(/^[ \t]*[^ \t]+[ \t]+REG_[A-Z_]+[ \t]*/, "", value)
+      found[$1] = value
+    }
     END { flush() }'
 }
 # entries: "DisplayName|DisplayVersion" of every uninstall entry of ours.
@@ -69,7 +74,7 @@ installedAs() {
   link=$(shortcut)
   if [ -n "$link" ]; then
     # A shell link stores its target's path (and here its icon's) as text.
-    grep -aq 'orvane-panel.exe' "$link" || fail "$1: the shortcut does not lead to orvane-panel.exe"
+    grep -aq 'orvane-panel.exe' "$link" || fail "$1: the shortcut does not lead to the program"
   else
     fail "$1: no Start-menu shortcut"
   fi
