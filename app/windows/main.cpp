@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/windows/AppResources.h"
+#include "app/windows/VersionReport.h"
 #include "controller/Controller.h"
 #include "host/com/BusyHostRetry.h"
 #include "host/com/ComHost.h"
@@ -39,10 +40,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       const std::wstring arg = argv[i];
       if (arg == L"--simulate") {
         simulate = true;
+      } else if (arg == L"--version") {
+        LocalFree(argv);
+        return orvane::app::reportVersion();
       } else {
         LocalFree(argv);
         return failStarting(L"Unknown argument: " + arg +
-                            L"\r\n\r\nUsage: orvane-panel [--simulate]");
+                            L"\r\n\r\nUsage: orvane-panel [--simulate] [--version]");
       }
     }
     LocalFree(argv);
