@@ -53,17 +53,30 @@ Dispatcher::Dispatcher(controller::Controller& controller, controller::PlatformS
     : controller_(controller), services_(services) {}
 
 bool Dispatcher::handle(ControlEvent event) {
-  if (busy() || runEnded()) return false;
+  if (busy() || runEnded()) {
+    if (observer_) {
+      observer_->dropped(event,
+                         busy() ? DispatchObserver::Drop::Busy : DispatchObserver::Drop::RunEnded);
+    }
+    return false;
+  }
+  if (observer_) observer_->handling(event, false);
   runGuarded(event);
   return true;
 }
 
 void Dispatcher::listClickRaised() {
-  if (runEnded()) return;
-  runGuarded({EventKind::ModeClick});
+  const ControlEvent event{EventKind::ModeClick};
+  if (runEnded()) {
+    if (observer_) observer_->dropped(event, DispatchObserver::Drop::RunEnded);
+    return;
+  }
+  if (observer_) observer_->handling(event, true);
+  runGuarded(event);
 }
 
 void Dispatcher::unloadRaised() {
+  if (observer_) observer_->handling({EventKind::Unload}, true);
   Running running(depth_);
   unload();
 }

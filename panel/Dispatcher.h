@@ -36,6 +36,18 @@ struct ControlEvent {
 // The click event of a control; nothing for the labels, the list and the timer, which raise none.
 std::optional<ControlEvent> clickEventOf(ControlId id);
 
+// Watches what the dispatcher does with each event; the call trace is one. Without an observer the
+// dispatcher does no work for it beyond one pointer test.
+class DispatchObserver {
+ public:
+  enum class Drop { Busy, RunEnded };
+  virtual ~DispatchObserver() = default;
+  // The event's handler is about to run: sent by the window system, or raised by a view operation
+  // inside a running handler.
+  virtual void handling(ControlEvent event, bool raised) = 0;
+  virtual void dropped(ControlEvent event, Drop why) = 0;
+};
+
 // The event table: each control event runs one controller operation, one handler at a time. An
 // event that arrives while a handler is still running (a tick while a modal box is open, a click
 // pumped in during a host call) is dropped, never run nested; only the events that view operations
@@ -50,6 +62,8 @@ class Dispatcher : public RaisedEvents {
 
   void listClickRaised() override;
   void unloadRaised() override;
+
+  void setObserver(DispatchObserver* observer) { observer_ = observer; }
 
   bool busy() const { return depth_ > 0; }
   bool runEnded() const { return controller_.runEnded(); }
@@ -67,6 +81,7 @@ class Dispatcher : public RaisedEvents {
   int depth_ = 0;
   bool unloadRan_ = false;
   std::optional<std::string> failure_;
+  DispatchObserver* observer_ = nullptr;
 };
 
 }  // namespace orvane::panel

@@ -45,7 +45,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments, bool skipU
       continue;
     }
     const std::string name = argument.substr(0, argument.find('='));
-    if (name != "--sim-addresses" && name != "--sim-seed" && name != "--sim-latency-ms") {
+    if (name != "--sim-addresses" && name != "--sim-seed" && name != "--sim-latency-ms" &&
+        name != "--trace") {
       if (skipUnknown) continue;
       return {std::nullopt, "unknown option " + argument};
     }
@@ -60,7 +61,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments, bool skipU
       return ParsedOptions{std::nullopt, name + ": " + why};
     };
     if (!value) return wrong("needs a value");
-    if (name == "--sim-addresses") {
+    if (name == "--trace") {
+      if (value->empty()) return wrong("needs a file name, or - for standard error");
+      options.tracePath = *value;
+    } else if (name == "--sim-addresses") {
       const auto addresses = parseAddresses(*value);
       if (!addresses) return wrong("wants addresses 0 to 64, separated by commas");
       options.sim.addresses = *addresses;
@@ -87,6 +91,8 @@ std::string usageText(const std::string& program) {
          "  --sim-addresses LIST   switchers that answer, e.g. 0,5 (default 0)\n"
          "  --sim-seed N           seed of the simulated DC noise (default 1)\n"
          "  --sim-latency-ms N     delay of every simulated host call (default 0)\n"
+         "  --trace FILE           write every host call, operator event and box to FILE\n"
+         "                         (- for standard error), one line each\n"
          "  --help                 show this text and exit\n"
          "  --version              show the version and exit\n"
          "\n"

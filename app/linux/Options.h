@@ -8,11 +8,12 @@
 
 namespace orvane::app {
 
-// The command line: only what the simulated host should look like. With no options the program
-// runs with one switcher at address 0, on which X3 carries DC.
+// The command line: what the simulated host should look like, and where the call trace goes. With
+// no options the program runs with one switcher at address 0, on which X3 carries DC, untraced.
 struct Options {
   host::sim::SimConfig sim;
   int latencyMs = 0;
+  std::optional<std::string> tracePath;  // "-" is standard error
   bool help = false;
   bool version = false;
 };

@@ -1,17 +1,24 @@
 // The Linux program: the Qt front panel on the built-in simulated host.
 #include <QApplication>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/linux/Options.h"
 #include "controller/Controller.h"
 #include "host/sim/SimulatedHost.h"
+#include "host/trace/TracingFactory.h"
 #include "panel/Dispatcher.h"
+#include "panel/SimulatedCaption.h"
 #include "panel/qt/PanelWindow.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
+#include "panel/trace/EventTrace.h"
+#include "panel/trace/TracingServices.h"
 
 namespace {
 
@@ -45,6 +52,19 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The trace file is opened before anything is shown: a path that cannot be written is a mistake
+  // of the command line. A reader that goes away (a closed pipe) must not end the program.
+  std::shared_ptr<host::trace::TraceLog> trace;
+  if (early.options->tracePath) {
+    try {
+      trace = host::trace::TraceLog::open(*early.options->tracePath);
+    } catch (const host::trace::TraceFileError& error) {
+      std::fprintf(stderr, "%s: --trace: %s\n", program.c_str(), error.what());
+      return ExitBadCommandLine;
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+  }
+
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // the run ends when the panel says so
   const auto parsed = app::parseOptions(argumentsAfterProgram(argc, argv));
@@ -60,9 +80,22 @@ int main(int argc, char** argv) {
 
   panel::qt::PanelWindow window;
   panel::qt::QtView view(window);
-  panel::qt::QtPlatformServices services(window);
-  controller::Controller controller(view, services, host.factory());
+  panel::SimulatedCaption markedView(view);  // this program always runs on the simulated host
+  panel::qt::QtPlatformServices boxes(window);
+  // With --trace, host calls, boxes and events are traced; without it nothing is put in between.
+  std::optional<panel::trace::TracingServices> tracedBoxes;
+  std::optional<panel::trace::EventTrace> eventTrace;
+  host::ObjectFactory factory = host.factory();
+  if (trace) {
+    tracedBoxes.emplace(boxes, trace);
+    eventTrace.emplace(trace);
+    factory = host::trace::tracingFactory(std::move(factory), trace);
+  }
+  controller::PlatformServices& services =
+      tracedBoxes ? static_cast<controller::PlatformServices&>(*tracedBoxes) : boxes;
+  controller::Controller controller(markedView, services, std::move(factory));
   panel::Dispatcher dispatcher(controller, services);
+  if (eventTrace) dispatcher.setObserver(&*eventTrace);
   view.setRaisedEvents(&dispatcher);
   window.attach(dispatcher);
   QObject::connect(&window, &panel::qt::PanelWindow::runFinished, &application,

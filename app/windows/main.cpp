@@ -14,7 +14,11 @@
 #include "host/com/BusyHostRetry.h"
 #include "host/com/ComHost.h"
 #include "host/sim/SimulatedHost.h"
+#include "host/trace/TracingFactory.h"
 #include "panel/Dispatcher.h"
+#include "panel/SimulatedCaption.h"
+#include "panel/trace/EventTrace.h"
+#include "panel/trace/TracingServices.h"
 
 namespace {
 
@@ -34,6 +38,7 @@ std::wstring widen(const std::string& text) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   bool simulate = false;
+  std::optional<std::wstring> tracePath;
   int argc = 0;
   if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
     for (int i = 1; i < argc; ++i) {
@@ -43,13 +48,30 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       } else if (arg == L"--version") {
         LocalFree(argv);
         return orvane::app::reportVersion();
+      } else if (arg == L"--trace") {
+        if (i + 1 == argc) {
+          LocalFree(argv);
+          return failStarting(L"--trace needs a file name, or - for standard error.");
+        }
+        tracePath = argv[++i];
+      } else if (arg.rfind(L"--trace=", 0) == 0) {
+        tracePath = arg.substr(8);
       } else {
         LocalFree(argv);
         return failStarting(L"Unknown argument: " + arg +
-                            L"\r\n\r\nUsage: orvane-panel [--simulate] [--version]");
+                            L"\r\n\r\nUsage: orvane-panel [--simulate] [--trace FILE] [--version]");
       }
     }
     LocalFree(argv);
+  }
+  // A trace file that cannot be written is a mistake of the command line, told before anything.
+  std::shared_ptr<orvane::host::trace::TraceLog> trace;
+  if (tracePath) {
+    try {
+      trace = orvane::host::trace::TraceLog::open(*tracePath);
+    } catch (const orvane::host::trace::TraceFileError& error) {
+      return failStarting(L"--trace: " + widen(error.what()));
+    }
   }
 
   try {
@@ -71,8 +93,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     }
 
     orvane::panel::win32::Win32Panel panel(instance, ORVANE_IDI_APP);
-    orvane::controller::Controller controller(panel, panel, std::move(factory));
-    orvane::panel::Dispatcher dispatcher(controller, panel);
+    // The caption tells a simulated switcher from a real one.
+    std::optional<orvane::panel::SimulatedCaption> markedView;
+    if (simulate) markedView.emplace(panel);
+    orvane::panel::View& view = markedView ? static_cast<orvane::panel::View&>(*markedView) : panel;
+    // With --trace, host calls, boxes and events are traced; without it nothing is put in between.
+    std::optional<orvane::panel::trace::TracingServices> tracedBoxes;
+    std::optional<orvane::panel::trace::EventTrace> eventTrace;
+    if (trace) {
+      tracedBoxes.emplace(panel, trace);
+      eventTrace.emplace(trace);
+      factory = orvane::host::trace::tracingFactory(std::move(factory), trace);
+    }
+    orvane::controller::PlatformServices& services =
+        tracedBoxes ? static_cast<orvane::controller::PlatformServices&>(*tracedBoxes) : panel;
+    orvane::controller::Controller controller(view, services, std::move(factory));
+    orvane::panel::Dispatcher dispatcher(controller, services);
+    if (eventTrace) dispatcher.setObserver(&*eventTrace);
     panel.attach(dispatcher);
     return panel.run(showCommand);
   } catch (const std::exception& error) {

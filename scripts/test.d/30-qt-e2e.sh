@@ -1,6 +1,7 @@
 # End to end: the real program from the debug build under Xvfb at 96 dpi, driven with xdotool as
-# an operator would: answer the address prompt, check the window size, switch X5 onto bus A and
-# look at its colour, try balance on a bus carrying DC, and close the window.
+# an operator would: answer the address prompt, check the window size and its caption (marked as
+# simulated), switch X5 onto bus A and look at its colour, try balance on a bus carrying DC, and
+# close the window. The run is traced (--trace), and the trace must tell what happened.
 # ORVANE_E2E_BUILD picks another build folder; ORVANE_E2E_SCREENSHOT saves the panel's picture.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -9,7 +10,8 @@ build="${ORVANE_E2E_BUILD:-build/debug}"
 program="$build/app/linux/orvane-panel"
 closer="$build/tests/panel/qt/orvane-x11-close"
 title_prompt='^Orvane I/O Switcher$'
-title_main='^Orvane I/O Switcher 0$'
+title_main='^Orvane I/O Switcher 0 \(simulated\)$'
+title_box='^Orvane I/O Switcher 0$'  # boxes keep the controller's title
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -42,6 +44,10 @@ done
 "$program" --help > /dev/null || fail "--help did not exit 0"
 "$program" --sim-seed x > /dev/null 2>&1
 [ $? -eq 2 ] || fail "a bad option did not exit 2"
+"$program" --trace /nonexistent-orvane-folder/x.trace > /dev/null 2> "$work/trace-error.log"
+[ $? -eq 2 ] || fail "a trace file that cannot be created did not exit 2"
+grep -q -- "--trace: cannot write the trace to /nonexistent-orvane-folder/x.trace" \
+  "$work/trace-error.log" || fail "no clear message for the trace file: $(cat "$work/trace-error.log")"
 
 # A display of our own.
 display=""
@@ -106,7 +112,7 @@ click() {
 }
 
 started=$(date +%s%N)
-"$program" > "$work/program.log" 2>&1 &
+"$program" --trace "$work/session.trace" > "$work/program.log" 2>&1 &
 program_pid=$!
 
 prompt=$(wait_window "$title_prompt") || fail "the address prompt did not appear"
@@ -118,6 +124,9 @@ main=$(wait_window "$title_main") || fail "the panel did not appear after the pr
 size=$(xwininfo -id "$main" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 [ "$size" = "585x51" ] || fail "client area is $size, not 585x51"
 step "panel up $(( ($(date +%s%N) - answered) / 1000000 )) ms after the answer; client area $size"
+caption=$(xdotool getwindowname "$main")
+[ "$caption" = "Orvane I/O Switcher 0 (simulated)" ] || fail "the window caption is '$caption'"
+step "caption: $caption"
 
 # Bus A's X5: left 2160, width 375 twips, so pixels 144..168 of row 0..16.
 click "$main" 156 8 || fail "could not click X5"
@@ -133,7 +142,7 @@ seen=$(wait_pixel "$main" 145 1 "128,128,128") || fail "X5 shows $seen after the
 click "$main" 108 8 || fail "could not click X3"
 wait_pixel "$main" 97 1 "0,255,0" > /dev/null || fail "X3 did not turn green"
 click "$main" 536 8 || fail "could not click Bal A"
-warning=$(wait_window "$title_main" "$main") || fail "no excessive-DC box after Bal A"
+warning=$(wait_window "$title_box" "$main") || fail "no excessive-DC box after Bal A"
 box_size=$(xwininfo -id "$warning" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
 step "excessive-DC box up ($box_size)"
 press "$warning" Return || fail "could not answer the excessive-DC box"
@@ -151,4 +160,24 @@ status=$?
 program_pid=""
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
 step "closed; exit status 0"
+
+# The trace: every line stamped, and the session's steps in it.
+trace="$work/session.trace"
+bad=$(grep -cvE '^[0-9]+ms (host [0-9]+us |event |box |end at once$)' "$trace")
+[ "$bad" -eq 0 ] || fail "$bad trace lines of no known form: $(grep -vE '^[0-9]+ms (host|event|box|end)' "$trace" | head -3)"
+for expected in \
+  'event handled Form_Load$' \
+  'host [0-9]+us CreateObject\("Qelvix.Application"\) -> <object>$' \
+  'box InputBox\("Please enter the address.*"Orvane I/O Switcher", "0"\) -> "0"$' \
+  'event handled BusA_Click\(5\)$' \
+  'host [0-9]+us IOSwitcher.SWITCHER_AddChannel\("BusA0", &5\) -> True$' \
+  'host [0-9]+us IOSwitcher.IOSWITCHER_GetFullStatus\(&0, &0 => 16, &0\) -> True$' \
+  'event handled BalA_Button_Click$' \
+  'box MsgBox\(".*", 48, "Orvane I/O Switcher 0"\) -> 1$' \
+  'event handled Form_Unload$' \
+  'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' \
+  'host [0-9]+us release HostApp$'; do
+  grep -qE "^[0-9]+ms $expected" "$trace" || fail "the trace has no line like: $expected"
+done
+step "trace: $(wc -l < "$trace") lines, each session step in it"
 echo "30-qt-e2e: PASS"

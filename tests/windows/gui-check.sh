@@ -178,6 +178,38 @@ for dpi in ${dpis:-96}; do
 done
 setDpi 96
 
+# The simulated host (--simulate), traced: the caption says so after the controller's title, and
+# the trace file tells the session. The run above, on the test server, kept the plain title.
+trace="$work/simulated.trace"
+wine "$bin/app/windows/orvane-panel.exe" --simulate --trace "$(winepath -w "$trace")" &
+panel=$!
+if ! prompt=$(waitForWindow "Orvane I/O Switcher" 30); then
+  fail "--simulate: the address prompt did not appear"
+else
+  xdotool windowfocus --sync "$prompt" 2> /dev/null || true
+  xdotool key --clearmodifiers Return
+  if ! main=$(waitForWindow "Orvane I/O Switcher 0 \\(simulated\\)" 30); then
+    fail "--simulate: no window captioned 'Orvane I/O Switcher 0 (simulated)'"
+  else
+    pass "--simulate: the caption reads '$(xdotool getwindowname "$main")'"
+    xdotool windowfocus --sync "$main" 2> /dev/null || true
+    xdotool key --clearmodifiers alt+F4
+  fi
+fi
+waitForExit "$panel"
+if [ -z "$rc" ]; then
+  fail "--simulate: the program did not end within 15 s of Alt+F4"
+  kill "$panel" 2> /dev/null
+elif [ "$rc" -ne 0 ]; then
+  fail "--simulate: the program ended with exit code $rc"
+elif grep -qE '^[0-9]+ms event handled Form_Load' "$trace" &&
+  grep -qE '^[0-9]+ms host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True' "$trace" &&
+  grep -qE '^[0-9]+ms box InputBox\(' "$trace"; then
+  pass "--simulate --trace: $(wc -l < "$trace") trace lines, start-up and reset in them"
+else
+  fail "--simulate --trace: the trace lacks start-up lines: $(head -c 300 "$trace" 2> /dev/null)"
+fi
+
 # A host that cannot be created: the start-up box, OK, and a failing exit code. The ProgID is
 # unregistered for this run only.
 timeout 60 wine reg delete 'HKCR\Qelvix.Application' /f > /dev/null 2>&1

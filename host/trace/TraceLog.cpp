@@ -1,0 +1,70 @@
+#include "host/trace/TraceLog.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace orvane::host::trace {
+
+namespace {
+
+std::FILE* openForWriting(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return _wfopen(path.c_str(), L"wb");  // wide names: a trace may go to any folder
+#else
+  return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+std::string displayName(const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
+}  // namespace
+
+std::shared_ptr<TraceLog> TraceLog::open(const std::filesystem::path& path) {
+  if (path == "-") return std::make_shared<TraceLog>(stderr, "standard error", false);
+  const std::string name = displayName(path);
+  if (name.empty()) throw TraceFileError("the trace needs a file name");
+  errno = 0;
+  std::FILE* out = openForWriting(path);
+  if (out == nullptr) {
+    const std::string reason = errno != 0 ? std::strerror(errno) : "it cannot be created";
+    throw TraceFileError("cannot write the trace to " + name + ": " + reason);
+  }
+  return std::make_shared<TraceLog>(out, name, true);
+}
+
+TraceLog::TraceLog(std::FILE* out, std::string name, bool owned, std::FILE* errors)
+    : out_(out), name_(std::move(name)), owned_(owned), errors_(errors) {}
+
+TraceLog::~TraceLog() {
+  if (owned_) std::fclose(out_);
+}
+
+void TraceLog::write(Clock::time_point began, std::string_view text) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(began - start_).count();
+  std::string line = std::to_string(std::max<decltype(ms)>(ms, 0));
+  line += "ms ";
+  line += text;
+  line += '\n';
+
+  const std::lock_guard lock(mutex_);
+  if (failed_) return;
+  errno = 0;
+  const bool written = std::fwrite(line.data(), 1, line.size(), out_) == line.size();
+  if (written && std::fflush(out_) == 0) return;
+  failed_ = true;
+  const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
+  std::fprintf(errors_, "orvane-panel: cannot write the trace to %s (%s); the trace stops here\n",
+               name_.c_str(), reason.c_str());
+  std::fflush(errors_);
+}
+
+bool TraceLog::failed() const {
+  const std::lock_guard lock(mutex_);
+  return failed_;
+}
+
+}  // namespace orvane::host::trace

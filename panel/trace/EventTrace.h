@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "host/trace/TraceLog.h"
+#include "panel/Dispatcher.h"
+
+namespace orvane::panel::trace {
+
+// One trace line for every event the dispatcher runs or drops, named as its handler:
+//
+//   15ms event handled BusA_Click(5)
+//   16ms event raised Mode_Droplist_Click
+//   210ms event dropped Timer1_Timer: busy
+//   900ms event dropped BusB_Click(9): run ended
+class EventTrace final : public DispatchObserver {
+ public:
+  explicit EventTrace(std::shared_ptr<host::trace::TraceLog> log) : log_(std::move(log)) {}
+
+  void handling(ControlEvent event, bool raised) override;
+  void dropped(ControlEvent event, Drop why) override;
+
+ private:
+  std::shared_ptr<host::trace::TraceLog> log_;
+};
+
+// The handler an event runs: "BusA_Click(5)", "Timer1_Timer", "Form_Load".
+std::string handlerName(ControlEvent event);
+
+}  // namespace orvane::panel::trace
