@@ -1,9 +1,29 @@
 // The channel switching engine: the two button rows, the stepping buttons and Process, which
 // applies the selection according to the link mode. Every action ends with a status poll.
+#include <limits>
+#include <string>
+
 #include "controller/Controller.h"
 #include "controller/SkipAndContinue.h"
 
 namespace orvane::controller {
+
+namespace {
+
+// Channel arithmetic in 16 bits, as the field holds it: a host may have written any value into
+// Sel_Channel through its reference, and a result that does not fit fails its statement instead
+// of wrapping round to some other channel.
+std::int16_t channelSum(std::int16_t channel, int offset) {
+  const int sum = channel + offset;
+  if (sum < std::numeric_limits<std::int16_t>::min() ||
+      sum > std::numeric_limits<std::int16_t>::max()) {
+    throw host::ConversionError("overflow: channel " + std::to_string(sum) +
+                                " does not fit a 16-bit integer");
+  }
+  return static_cast<std::int16_t>(sum);
+}
+
+}  // namespace
 
 void Controller::BusA_Click(std::int16_t Index) {
   busClick(0, Index);
@@ -79,6 +99,14 @@ void Controller::Process() {
       s_.Call_OK = switcher().call("SWITCHER_NotChannel", {Arg(arrayName(bus)), channel}).toBool();
     });
   };
+  // Bus B's channel in modes 1 and 2, computed from what Sel_Channel holds after the first call.
+  const auto exclusiveOnBusB = [&](int offset) {
+    skipOnFailure([&] {
+      const Arg channel(channelSum(s_.Sel_Channel, offset));
+      s_.Call_OK =
+          switcher().call("SWITCHER_ExclusiveChannel", {Arg(arrayName(1)), channel}).toBool();
+    });
+  };
   const Arg selected = Arg::ref(s_.Sel_Channel);
   const int pressedBus = s_.Sel_Bus == 0 ? 0 : 1;
 
@@ -92,12 +120,14 @@ void Controller::Process() {
     case 1:  // "Input to Output": X n on bus A, Y n on bus B
       if (s_.Sel_Channel > 8) s_.Sel_Channel = static_cast<std::int16_t>(s_.Sel_Channel - 8);
       exclusive(0, selected);
-      exclusive(1, Arg(static_cast<std::int16_t>(s_.Sel_Channel + 8)));
+      exclusiveOnBusB(8);
       break;
     case 2:  // "Stereo Pairs": the odd channel on bus A, the even one on bus B
+      // Process starts from a channel in 1..16 (the handlers see to that), so the fold cannot
+      // overflow; only the host's writes can make the second channel do so.
       if (s_.Sel_Channel % 2 == 0) s_.Sel_Channel = static_cast<std::int16_t>(s_.Sel_Channel - 1);
       exclusive(0, selected);
-      exclusive(1, Arg(static_cast<std::int16_t>(s_.Sel_Channel + 1)));
+      exclusiveOnBusB(1);
       break;
     case 3:  // "Termination": every other channel on bus B, this one alone on bus A
       allBut(1, selected);

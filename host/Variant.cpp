@@ -64,11 +64,14 @@ double Variant::toNumber() const {
       return numberFromText(std::get<std::string>(value_));
     case Kind::Object:
       break;
+    case Kind::Foreign:
+      return std::get<ForeignRef>(value_)->toNumber();
   }
   throw ConversionError("an object reference is not a number");
 }
 
 bool Variant::toBool() const {
+  if (kind() == Kind::Foreign) return std::get<ForeignRef>(value_)->toBool();
   if (kind() == Kind::Boolean) return std::get<bool>(value_);
   if (kind() == Kind::Text) {
     const auto& text = std::get<std::string>(value_);
@@ -81,6 +84,7 @@ bool Variant::toBool() const {
 }
 
 std::int16_t Variant::toInt16() const {
+  if (kind() == Kind::Foreign) return std::get<ForeignRef>(value_)->toInt16();
   const double number = toNumber();
   // nearbyint rounds half to even in the default rounding mode, which the program never changes.
   const double rounded = std::nearbyint(number);
@@ -107,13 +111,25 @@ std::string Variant::toText() const {
       return std::get<std::string>(value_);
     case Kind::Object:
       break;
+    case Kind::Foreign:
+      return std::get<ForeignRef>(value_)->toText();
   }
   throw ConversionError("an object reference has no text");
 }
 
+ObjectRef ForeignValue::toObject() const {
+  throw ConversionError("the value " + describe() + " is not an object");
+}
+
 ObjectRef Variant::toObject() const {
   if (kind() == Kind::Object) return std::get<ObjectRef>(value_);
+  if (kind() == Kind::Foreign) return std::get<ForeignRef>(value_)->toObject();
   throw ConversionError("the value " + describe(*this) + " is not an object");
+}
+
+const ForeignRef& Variant::toForeign() const {
+  if (kind() == Kind::Foreign) return std::get<ForeignRef>(value_);
+  throw ConversionError("the value " + describe(*this) + " is not a foreign value");
 }
 
 int compareNumeric(const Variant& a, const Variant& b) {
@@ -144,6 +160,8 @@ std::string describe(const Variant& v) {
     }
     case Variant::Kind::Object:
       return "<object>";
+    case Variant::Kind::Foreign:
+      return v.toForeign()->describe();
     default:
       return v.toText();
   }

@@ -5,16 +5,21 @@
 #include <string>
 #include <variant>
 
+#include "host/ForeignValue.h"
+
 namespace orvane::host {
 
 class Object;
 using ObjectRef = std::shared_ptr<Object>;
+using ForeignRef = std::shared_ptr<const ForeignValue>;
 
 // A dynamically typed value as the host delivers it. The controller needs only the conversions and
-// the arithmetic below; everything else about a value is passed back to the host unchanged.
+// the arithmetic below; everything else about a value is passed back to the host unchanged. A value
+// of a type without a kind of its own travels as a Foreign payload, shared between copies, which
+// does its own conversions.
 class Variant {
  public:
-  enum class Kind { Empty, Boolean, Int16, Int32, Double, Text, Object };
+  enum class Kind { Empty, Boolean, Int16, Int32, Double, Text, Object, Foreign };
 
   Variant() = default;
   Variant(bool value) : value_(value) {}  // NOLINT: implicit, values read like literals
@@ -24,6 +29,10 @@ class Variant {
   Variant(std::string value) : value_(std::move(value)) {}
   Variant(const char* value) : value_(std::string(value)) {}
   Variant(ObjectRef value) : value_(std::move(value)) {}
+  // A missing payload is no value at all: Empty.
+  Variant(ForeignRef value) {
+    if (value) value_ = std::move(value);
+  }
 
   Kind kind() const { return static_cast<Kind>(value_.index()); }
   bool isEmpty() const { return kind() == Kind::Empty; }
@@ -38,12 +47,16 @@ class Variant {
   double toNumber() const;
   // The object reference held; anything else throws.
   ObjectRef toObject() const;
+  // The payload held; anything else throws.
+  const ForeignRef& toForeign() const;
 
-  // Exact equality of kind and value; for tests and logs, not the controller's numeric comparison.
+  // Exact equality of kind and value (a foreign value: the same payload); for tests and logs, not
+  // the controller's numeric comparison.
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 
  private:
-  std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string, ObjectRef>
+  std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string, ObjectRef,
+               ForeignRef>
       value_;
 };
 
@@ -54,7 +67,8 @@ int compareNumeric(const Variant& a, const Variant& b);
 Variant subtract(const Variant& a, const Variant& b);
 Variant absoluteValue(const Variant& v);
 
-// Text as the value's decimal form for the logs of tests: text is quoted, empty shows as Empty.
+// Text as the value's decimal form for the logs of tests: text is quoted, empty shows as Empty, a
+// foreign value as its payload describes itself.
 std::string describe(const Variant& v);
 
 // The decimal text of a 16-bit integer: the plain number, a minus sign when negative, no blanks.

@@ -1,18 +1,13 @@
 #include "host/com/DispatchObject.h"
 
-#include <cstdio>
 #include <type_traits>
 #include <vector>
+
+#include "host/com/ForeignVariant.h"
 
 namespace orvane::host::com {
 
 namespace {
-
-std::string hexType(VARTYPE type) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(type));
-  return text;
-}
 
 // HRESULT_FROM_WIN32 is a function on some toolchains; case labels need a constant.
 constexpr HRESULT fromWin32(unsigned long code) {
@@ -36,15 +31,12 @@ bool hostHasGone(HRESULT hr) {
   }
 }
 
-// The source parameters of VariantChangeType and VariantCopyInd are only read.
-Variant changedTo(const VARIANT& value, VARTYPE type, std::string_view member) {
-  VariantValue converted;
-  const HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&value), 0, type);
-  if (FAILED(hr)) {
-    throw HostError(std::string(member), "the host returned a value of type " + hexType(value.vt) +
-                                             " that cannot be converted: " + systemMessage(hr));
-  }
-  return fromVariant(*converted.get(), member);
+// Whether text survives the trip to UTF-8 and back unchanged: a null BSTR, or one that is not valid
+// UTF-16 (a lone surrogate), would come back as something else.
+bool textRoundTrips(BSTR text) {
+  if (!text) return false;
+  const std::wstring_view wide(text, SysStringLen(text));
+  return toWide(toUtf8(wide)) == wide;
 }
 
 }  // namespace
@@ -203,66 +195,48 @@ void toVariant(const Variant& value, VARIANT& slot, std::string_view member, uns
       slot.vt = VT_DISPATCH;
       return;
     }
+    case Variant::Kind::Foreign: {
+      const auto* foreign = dynamic_cast<const ForeignVariant*>(value.toForeign().get());
+      if (!foreign) {
+        throw HostError(std::string(member), "argument " + std::to_string(position) +
+                                                 " is a value that the host cannot receive");
+      }
+      const HRESULT hr = foreign->copyTo(slot);
+      if (FAILED(hr)) {
+        throw HostError(std::string(member), "argument " + std::to_string(position) +
+                                                 " cannot be copied: " + systemMessage(hr));
+      }
+      return;
+    }
   }
 }
 
 Variant fromVariant(const VARIANT& value, std::string_view member) {
-  if (value.vt & VT_BYREF) {
-    VariantValue direct;
-    const HRESULT hr = VariantCopyInd(direct.get(), const_cast<VARIANT*>(&value));
-    if (FAILED(hr)) {
-      throw HostError(std::string(member),
-                      "the host returned a reference that cannot be read: " + systemMessage(hr));
-    }
-    return fromVariant(*direct.get(), member);
-  }
+  // Only what comes back from toVariant exactly as it went in gets a core kind; every other value
+  // is kept as it is, so that it reaches the host again unchanged.
   switch (value.vt) {
     case VT_EMPTY:
       return {};
     case VT_BOOL:
-      return Variant(value.boolVal != VARIANT_FALSE);
+      if (value.boolVal == VARIANT_TRUE) return Variant(true);
+      if (value.boolVal == VARIANT_FALSE) return Variant(false);
+      break;
     case VT_I2:
       return Variant(static_cast<std::int16_t>(value.iVal));
     case VT_I4:
       return Variant(static_cast<std::int32_t>(value.lVal));
     case VT_R8:
       return Variant(value.dblVal);
-    case VT_R4:
-      return Variant(static_cast<double>(value.fltVal));
     case VT_BSTR:
-      return Variant(toUtf8(value.bstrVal));
+      if (textRoundTrips(value.bstrVal)) return Variant(toUtf8(value.bstrVal));
+      break;
     case VT_DISPATCH:
-      if (!value.pdispVal) return {};  // Nothing: no object to reach
-      return Variant(wrapDispatch(ComPtr<IDispatch>::retain(value.pdispVal)));
-    case VT_UNKNOWN: {
-      if (!value.punkVal) return {};
-      ComPtr<IDispatch> dispatch;
-      const HRESULT hr = value.punkVal->QueryInterface(IID_IDispatch, dispatch.putVoid());
-      if (FAILED(hr)) {
-        throw HostError(
-            std::string(member),
-            "the host returned an object without an automation interface: " + systemMessage(hr));
-      }
-      return Variant(wrapDispatch(std::move(dispatch)));
-    }
-    case VT_I1:
-    case VT_UI1:
-    case VT_UI2:
-    case VT_INT:
-      return changedTo(value, VT_I4, member);
-    case VT_UI4:
-    case VT_UINT:
-    case VT_I8:
-    case VT_UI8:
-    case VT_CY:
-    case VT_DECIMAL:
-      return changedTo(value, VT_R8, member);
-    case VT_DATE:
-      return changedTo(value, VT_BSTR, member);
+      if (value.pdispVal) return Variant(wrapDispatch(ComPtr<IDispatch>::retain(value.pdispVal)));
+      break;
     default:
-      throw HostError(std::string(member), "the host returned a value of type " +
-                                               hexType(value.vt) + " that this program cannot use");
+      break;
   }
+  return Variant(ForeignRef(ForeignVariant::copyOf(value, member)));
 }
 
 HostError invokeFailure(std::string_view member, HRESULT hr, ExceptionInfo& exception,

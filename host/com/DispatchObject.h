@@ -33,11 +33,14 @@ class DispatchObject : public Object {
 ObjectRef wrapDispatch(ComPtr<IDispatch> dispatch);
 
 // A value into an argument slot (the slot must be empty); Text becomes a new BSTR, an Object of
-// this binding its IDispatch with a reference of its own. position counts arguments from 1 in call
+// this binding its IDispatch with a reference of its own, a Foreign payload of this binding a copy
+// of the VARIANT it holds. position counts arguments from 1 in call
 // order, for the error text.
 void toVariant(const Variant& value, VARIANT& slot, std::string_view member, unsigned position);
-// A value the host returned; by-reference values are read through, other automation types become
-// the nearest Variant, and types without one raise HostError.
+// A value the host returned: empty, Booleans, 16- and 32-bit integers, doubles, text and objects
+// that toVariant gives back bit for bit become those kinds; every other value (Null, error codes,
+// arrays, by-reference values, other numeric types, ...) becomes a Foreign payload holding a copy
+// of the VARIANT. Raises HostError only for a value that cannot even be copied.
 Variant fromVariant(const VARIANT& value, std::string_view member);
 
 // The HostError for a failed Invoke, with the host's own text where it gave one.

@@ -158,6 +158,34 @@ TEST_F(Switching, AFailedCallIsSkippedSilentlyAndTheRestStillRuns) {
   EXPECT_EQ(bench.sim.statusWord(0, 1), 1u << 9);  // the second went through
 }
 
+TEST_F(Switching, ASecondChannelBeyondSixteenBitsIsSkippedNotWrapped) {
+  // The host writes `written` into Sel_Channel through the first call's reference; bus B's channel
+  // is then computed from it. {mode, written, the second call or "" when it is skipped}.
+  struct Case {
+    std::int16_t mode;
+    std::int16_t written;
+    std::string second;
+  };
+  const Case cases[] = {{1, 32767, ""},
+                        {1, 32760, ""},
+                        {1, 32759, "SWITCHER_ExclusiveChannel(\"BusB0\", 32767)"},
+                        {2, 32767, ""},
+                        {2, 32760, "SWITCHER_ExclusiveChannel(\"BusB0\", 32761)"},
+                        {2, -32768, "SWITCHER_ExclusiveChannel(\"BusB0\", -32767)"}};
+  for (const auto& c : cases) {
+    chooseMode(c.mode);
+    bench.sim.injectFault(
+        "SWITCHER_ExclusiveChannel",
+        {FaultKind::ReturnValue, 1, host::Variant(true), {host::Variant(c.written)}});
+    Calls expected{"SWITCHER_ExclusiveChannel(\"BusA0\", &3)"};
+    if (!c.second.empty()) expected.push_back(c.second);
+    EXPECT_EQ(callsOf(ControlName::BusA, 3), expected) << c.mode << " " << c.written;
+    EXPECT_EQ(channel(), c.written);
+    EXPECT_TRUE(bench.services.boxes.empty());
+    EXPECT_FALSE(bench.controller.runEnded());
+  }
+}
+
 TEST_F(Switching, TheFlipOfAChannelIsUndoneByThePollWhenTheSwitchFails) {
   bench.sim.injectFault("SWITCHER_AddChannel", {FaultKind::ReturnFalse, 1});
   callsOf(ControlName::BusA, 6);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/ControllerBench.h"
+#include "tests/support/TestForeignValue.h"
 
 namespace orvane::testing {
 namespace {
@@ -83,6 +84,17 @@ TEST_F(DcMonitor, AReadingWithNoTextLeavesOnlyItsOwnLabel) {
   bench.view.tick();
   EXPECT_EQ(readouts()[0], "- - V ");
   EXPECT_EQ(readouts()[1], "2V ");
+
+  // The same for a reading of the host's own type that has no text (a Null), next to one that has.
+  bench.sim.injectFault("IOSWITCHER_GetBusDC",
+                        {FaultKind::ReturnValue,
+                         1,
+                         Variant(true),
+                         {TestForeignValue::unconvertible(), TestForeignValue::number(0.125)}});
+  bench.view.tick();
+  EXPECT_EQ(readouts()[0], "- - V ");
+  EXPECT_EQ(readouts()[1], "0.125V ");
+  EXPECT_FALSE(bench.controller.runEnded());
 }
 
 TEST_F(DcMonitor, ATickDuringAModalBoxIsDroppedNotNested) {

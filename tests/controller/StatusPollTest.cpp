@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "tests/support/ControllerBench.h"
+#include "tests/support/TestForeignValue.h"
 
 namespace orvane::testing {
 namespace {
@@ -117,18 +118,28 @@ TEST_F(StatusPoll, OddButNumericWordsDecodeWithoutFailing) {
   EXPECT_EQ(greenChannels(0), "2 3");
   pollReading(Variant(true));  // True is -1: nothing on
   EXPECT_EQ(greenChannels(0), "");
+  pollReading(TestForeignValue::number(5.0));  // a host type of its own, read as its number
+  EXPECT_EQ(greenChannels(0), "1 3");
+  pollReading(Variant(true));
+  EXPECT_EQ(greenChannels(0), "");
   pollReading(Variant(1e300));  // absurdly wide, but finite: the decode stays bounded
   EXPECT_GT(bench.state().Status_Width, 990);
   EXPECT_FALSE(bench.dispatcher.runEnded());
 }
 
 TEST_F(StatusPoll, AWordThatIsNoFiniteNumberLosesTheConnection) {
-  for (Variant word :
-       {Variant("abc"), Variant(std::nan("")), Variant(std::numeric_limits<double>::infinity())}) {
+  // The second word is bus B's: a null there fails the decode after bus A's has been painted.
+  const std::vector<std::pair<Variant, Variant>> words{
+      {Variant("abc"), Variant()},
+      {Variant(std::nan("")), Variant()},
+      {Variant(std::numeric_limits<double>::infinity()), Variant()},
+      {TestForeignValue::unconvertible(), Variant()},
+      {Variant(std::int32_t{1}), TestForeignValue::unconvertible()}};
+  for (const auto& [word, other] : words) {
     ControllerBench fresh;
     fresh.start();
     fresh.sim.injectFault("IOSWITCHER_GetFullStatus",
-                          {FaultKind::ReturnValue, 1, Variant(true), {word, Variant()}});
+                          {FaultKind::ReturnValue, 1, Variant(true), {word, other}});
     fresh.view.click({ControlName::ResetButton});
     ASSERT_EQ(fresh.services.boxes.size(), 1u) << host::describe(word);
     EXPECT_EQ(fresh.services.boxes[0].text, LostConnectionText);

@@ -7,6 +7,7 @@
 
 #include "host/AutomationError.h"
 #include "host/NumericText.h"
+#include "tests/support/TestForeignValue.h"
 
 namespace orvane::host {
 namespace {
@@ -66,6 +67,46 @@ TEST(VariantArithmetic, ComparesNumericallyWithEmptyAsZero) {
   EXPECT_EQ(subtract(Variant(std::int32_t{5}), Variant(4.0)).toNumber(), 1.0);
   EXPECT_EQ(absoluteValue(Variant(-6.01)).toNumber(), 6.01);
   EXPECT_EQ(absoluteValue(Variant()).toNumber(), 0.0);
+}
+
+TEST(VariantForeign, ConversionsAskThePayload) {
+  const Variant byte = testing::TestForeignValue::number(200.0);
+  EXPECT_EQ(byte.kind(), Variant::Kind::Foreign);
+  EXPECT_TRUE(byte.toBool());
+  EXPECT_EQ(byte.toInt16(), 200);
+  EXPECT_EQ(byte.toNumber(), 200.0);
+  EXPECT_EQ(byte.toText(), "200");
+  EXPECT_GT(compareNumeric(byte, Variant(std::int16_t{199})), 0);
+  EXPECT_EQ(subtract(byte, Variant(0.5)), Variant(199.5));
+  EXPECT_EQ(absoluteValue(testing::TestForeignValue::number(-6.5)), Variant(6.5));
+  EXPECT_THROW(testing::TestForeignValue::number(40000.0).toInt16(), ConversionError);
+  EXPECT_THROW(byte.toObject(), ConversionError);
+}
+
+TEST(VariantForeign, AValueWithoutAReadableFormFailsWhereverItIsRead) {
+  const Variant null = testing::TestForeignValue::unconvertible();
+  EXPECT_THROW(null.toBool(), ConversionError);
+  EXPECT_THROW(null.toInt16(), ConversionError);
+  EXPECT_THROW(null.toNumber(), ConversionError);
+  EXPECT_THROW(null.toText(), ConversionError);
+  EXPECT_THROW(compareNumeric(Variant(1.0), null), ConversionError);
+  EXPECT_THROW(subtract(null, Variant(1.0)), ConversionError);
+  EXPECT_THROW(absoluteValue(null), ConversionError);
+  EXPECT_THROW(null.toObject(), ConversionError);
+  // Describing it for a log never fails.
+  EXPECT_EQ(describe(null).find("Null"), describe(null).size() - 5);
+}
+
+TEST(VariantForeign, CopiesShareTheOnePayloadAndEqualityIsIdentity) {
+  const Variant first = testing::TestForeignValue::number(1.0);
+  const Variant copy = first;
+  EXPECT_EQ(copy, first);
+  EXPECT_EQ(copy.toForeign().get(), first.toForeign().get());
+  EXPECT_NE(testing::TestForeignValue::number(1.0), first);  // same number, another value
+  EXPECT_NE(first, Variant(1.0));
+  EXPECT_EQ(describe(copy), describe(first));
+  EXPECT_THROW(Variant(1.0).toForeign(), ConversionError);
+  EXPECT_TRUE(Variant(ForeignRef()).isEmpty());
 }
 
 TEST(NumericText, AcceptsOnlyPlainDecimalNumbers) {

@@ -4,15 +4,24 @@
 // objects, a HostError becomes DISP_E_EXCEPTION with its text, and sub-objects go out as
 // VT_DISPATCH. Members named TEST_... on the application object let a test look inside and arm
 // faults. An idle watchdog ends the process when its clients have gone or stopped calling.
+// The pass-through probe: TEST_Sample serves one value of every automation type, TEST_SameAsSample
+// says whether a value that came back is that value bit for bit, and TEST_Probe makes the switcher
+// serve a sample as its constants and write it into by-reference outs, and check what comes back.
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/com/ComSupport.h"
 #include "host/com/DispatchObject.h"
 #include "host/sim/SimulatedHost.h"
+#include "tests/windows/AutomationSamples.h"
+#include "tests/windows/FakeDispatch.h"
 #include "tests/windows/TestServerIds.h"
 
 namespace {
@@ -61,13 +70,80 @@ const wchar_t* const MemberNames[] = {
     L"TEST_StatusWord",
     L"TEST_Echo",
     L"TEST_LiveObjects",
+    L"TEST_SampleCount",
+    L"TEST_SampleName",
+    L"TEST_Sample",
+    L"TEST_SameAsSample",
+    L"TEST_Probe",
+    L"TEST_ProbeChecks",
+    L"TEST_ProbeMismatches",
 };
 constexpr DISPID MemberCount = static_cast<DISPID>(sizeof MemberNames / sizeof MemberNames[0]);
+
+// What the probe serves and checks. Roles, as TEST_Probe's second argument adds them up.
+enum ProbeRole {
+  ProbeConstants = 1,
+  ProbeResetInfo = 2,
+  ProbeStatusWords = 4,
+  ProbeDcReadings = 8
+};
+
+struct Probe {
+  int sample = -1;  // none armed
+  int roles = 0;
+  int checks = 0;
+  std::string mismatches;
+  // Outs holding the sample, by member, position and (for the bus readings) the bus's own value.
+  std::set<std::tuple<std::string, UINT, LONG>> filled;
+};
 
 // One client's simulated application: every CreateInstance gets a fresh one.
 struct Session {
   sim::SimulatedHost host;
+  Probe probe;
 };
+
+// The object of the interface samples; it lives as long as the process.
+orvane::testing::FakeDispatch sampleObject({});
+
+void fillSample(int index, VARIANT& slot) {
+  const auto& all = orvane::testing::automationSamples();
+  if (index < 0 || index >= static_cast<int>(all.size())) {
+    throw HostError("TEST_Sample", "no sample " + std::to_string(index));
+  }
+  all[static_cast<std::size_t>(index)].fill(slot, &sampleObject);
+}
+
+// The argument in call order (DISPPARAMS holds them last first).
+VARIANT& argumentAt(DISPPARAMS* params, UINT position) {
+  return params->rgvarg[params->cArgs - 1 - position];
+}
+
+int intArgument(DISPPARAMS* params, UINT position) {
+  com::VariantValue converted;
+  if (position >= params->cArgs ||
+      FAILED(VariantChangeType(converted.get(), &argumentAt(params, position), 0, VT_I4))) {
+    throw HostError("TEST_", "argument " + std::to_string(position + 1) + " is no number");
+  }
+  return converted.get()->lVal;
+}
+
+void setBool(VARIANT* result, bool value) {
+  if (!result) return;
+  result->vt = VT_BOOL;
+  result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+void setText(VARIANT* result, const std::string& text) {
+  if (!result) return;
+  result->bstrVal = com::Bstr(com::toWide(text)).release();
+  result->vt = VT_BSTR;
+}
+
+bool isConstant(const std::string& name) {
+  return name == "IOSWITCHER_BUS_A" || name == "IOSWITCHER_BUS_B" || name == "IOSWITCHER_GROUP_X" ||
+         name == "IOSWITCHER_GROUP_Y";
+}
 
 void setException(EXCEPINFO* info, const std::string& text) {
   if (!info) return;
@@ -134,6 +210,8 @@ class ServerDispatch final : public IDispatch {
 
  private:
   Variant testMember(const std::string& name, Args args);
+  std::optional<HRESULT> sampleMember(const std::string& name, DISPPARAMS* params, VARIANT* result);
+  std::optional<HRESULT> probeMember(const std::string& name, DISPPARAMS* params, VARIANT* result);
   void toVariant(const Variant& value, VARIANT& slot, const std::string& member);
 
   std::shared_ptr<Session> session_;
@@ -170,6 +248,124 @@ Variant ServerDispatch::testMember(const std::string& name, Args args) {
   throw HostError(name, "wrong arguments for a test member");
 }
 
+// The members that deal in raw VARIANTs, answered before any conversion.
+std::optional<HRESULT> ServerDispatch::sampleMember(const std::string& name, DISPPARAMS* params,
+                                                    VARIANT* result) {
+  const auto& all = orvane::testing::automationSamples();
+  Probe& probe = session_->probe;
+  if (name == "TEST_SampleCount") {
+    if (result) {
+      result->vt = VT_I4;
+      result->lVal = static_cast<LONG>(all.size());
+    }
+  } else if (name == "TEST_SampleName") {
+    const int index = intArgument(params, 0);
+    if (index < 0 || index >= static_cast<int>(all.size())) throw HostError(name, "no sample");
+    setText(result, all[static_cast<std::size_t>(index)].name);
+  } else if (name == "TEST_Sample") {
+    if (result) fillSample(intArgument(params, 0), *result);
+  } else if (name == "TEST_SameAsSample") {
+    if (params->cArgs != 2) throw HostError(name, "wrong arguments for a test member");
+    com::VariantValue sample;
+    fillSample(intArgument(params, 0), *sample.get());
+    setText(result, orvane::testing::differenceOf(*sample.get(), argumentAt(params, 1)));
+  } else if (name == "TEST_Probe") {
+    probe = Probe{};
+    probe.sample = intArgument(params, 0);
+    probe.roles = intArgument(params, 1);
+  } else if (name == "TEST_ProbeChecks") {
+    if (result) {
+      result->vt = VT_I4;
+      result->lVal = probe.checks;
+    }
+  } else if (name == "TEST_ProbeMismatches") {
+    setText(result, probe.mismatches);
+  } else {
+    return std::nullopt;
+  }
+  return S_OK;
+}
+
+// While a probe is armed, the switcher serves the sample in the armed roles, without the simulated
+// host, and checks every value of those roles that comes back against it.
+std::optional<HRESULT> ServerDispatch::probeMember(const std::string& name, DISPPARAMS* params,
+                                                   VARIANT* result) {
+  Probe& probe = session_->probe;
+  const auto check = [&](UINT position, const VARIANT& value) {
+    com::VariantValue sample;
+    fillSample(probe.sample, *sample.get());
+    ++probe.checks;
+    const std::string difference = orvane::testing::differenceOf(*sample.get(), value);
+    if (!difference.empty()) {
+      probe.mismatches +=
+          name + " argument " + std::to_string(position + 1) + ": " + difference + "\n";
+    }
+  };
+  // An out: what comes back in it is checked once the probe has written there, then it gets the
+  // sample (again).
+  const auto out = [&](UINT position) {
+    VARIANT& slot = argumentAt(params, position);
+    if (slot.vt != (VT_BYREF | VT_VARIANT) || !slot.pvarVal) {
+      probe.mismatches +=
+          name + " argument " + std::to_string(position + 1) + ": not a by-reference Variant\n";
+      return;
+    }
+    // The controller reads both buses into fields of their own: tell them apart by the bus the
+    // simulated host's constant names (the probe's own constants cannot be told apart).
+    const VARIANT& bus = argumentAt(params, 1);
+    const auto key = std::make_tuple(
+        name, position, name == "IOSWITCHER_GetBusDC" && bus.vt == VT_I2 ? LONG{bus.iVal} : -1);
+    if (probe.filled.count(key) != 0) check(position, *slot.pvarVal);
+    VariantClear(slot.pvarVal);
+    fillSample(probe.sample, *slot.pvarVal);
+    probe.filled.insert(key);
+  };
+  const bool constants = (probe.roles & ProbeConstants) != 0;
+  if (constants && isConstant(name) && params->cArgs == 0) {
+    if (result) fillSample(probe.sample, *result);
+    return S_OK;
+  }
+  if (constants && name == "IOSWITCHER_AddToArray" && params->cArgs == 4) {
+    check(1, argumentAt(params, 1));
+    check(2, argumentAt(params, 2));
+    return S_OK;
+  }
+  if (constants && name == "IOSWITCHER_BusLoad" && params->cArgs == 3) {
+    check(1, argumentAt(params, 1));
+    setBool(result, true);
+    return S_OK;
+  }
+  const bool dc = (probe.roles & ProbeDcReadings) != 0;
+  if ((constants || dc) && name == "IOSWITCHER_GetBusDC" && params->cArgs == 4) {
+    if (constants) check(1, argumentAt(params, 1));
+    for (UINT position : {2u, 3u}) {
+      VARIANT& slot = argumentAt(params, position);
+      if (dc) {
+        out(position);
+      } else if (slot.vt == (VT_BYREF | VT_VARIANT) && slot.pvarVal) {
+        VariantClear(slot.pvarVal);
+        slot.pvarVal->vt = VT_R8;
+        slot.pvarVal->dblVal = 0.0;
+      }
+    }
+    setBool(result, true);
+    return S_OK;
+  }
+  if ((probe.roles & ProbeResetInfo) != 0 && name == "ORVANE_Reset" && params->cArgs == 3) {
+    out(2);
+    setBool(result, true);
+    return S_OK;
+  }
+  if ((probe.roles & ProbeStatusWords) != 0 && name == "IOSWITCHER_GetFullStatus" &&
+      params->cArgs == 3) {
+    out(1);
+    out(2);
+    setBool(result, true);
+    return S_OK;
+  }
+  return std::nullopt;
+}
+
 HRESULT ServerDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
   lastActivity = GetTickCount64();
@@ -184,6 +380,13 @@ HRESULT ServerDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   if (!isPut && params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
 
   try {
+    if (!isPut) {
+      const auto answered =
+          application_
+              ? sampleMember(name, params, result)
+              : (session_->probe.sample >= 0 ? probeMember(name, params, result) : std::nullopt);
+      if (answered) return *answered;
+    }
     if (isPut) {
       target_->put(name, com::fromVariant(params->rgvarg[0], name));
       return S_OK;
