@@ -67,7 +67,9 @@ class Win32Panel final : public View, public controller::PlatformServices {
   int repaintRequests() const { return repaintRequests_; }
   int timerInterval() const { return timerInterval_; }
   bool wasShown() const { return shown_; }
-  // A length in twips as pixels on this screen.
+  // The DPI the window is laid out for: its monitor's, or the one the last WM_DPICHANGED gave.
+  UINT dpi() const { return dpi_; }
+  // A length in twips as pixels at the window's DPI.
   int pixelsX(int twips) const;
   int pixelsY(int twips) const;
 
@@ -85,6 +87,12 @@ class Win32Panel final : public View, public controller::PlatformServices {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   void createControls();
+  void applyFont();
+  void layOutControls();
+  RECT controlRect(const ControlSpec& tableRow) const;
+  void fitClientArea();
+  void onDpiChanged(UINT dpi, const RECT& suggested);
+  SIZE windowSizeAt(UINT dpi) const;
   void addTooltips();
   void onCommand(WORD id, WORD code, HWND from);
   void onClose();
@@ -101,9 +109,8 @@ class Win32Panel final : public View, public controller::PlatformServices {
   HINSTANCE instance_;
   HWND window_ = nullptr;
   HWND tooltips_ = nullptr;
-  HFONT font_ = nullptr;
-  int dpiX_ = 96;
-  int dpiY_ = 96;
+  HFONT font_ = nullptr;  // the default GUI font at dpi_, owned
+  UINT dpi_ = 96;
   std::vector<Child> children_;  // in table order; the command id is 100 + the position
   std::string windowCaption_;
   std::int16_t listIndex_ = -1;

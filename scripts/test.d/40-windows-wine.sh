@@ -1,7 +1,8 @@
 # The Windows program cross-compiled with MinGW-w64, and its tests under Wine: the COM binding in
 # process, the binding and the controller against our test automation server in a process of its
-# own, the Win32 panel, and one run of the real panel program under Xvfb. Everything runs in a
-# fresh Wine prefix that is thrown away afterwards.
+# own, the Win32 panel, and the real panel program under Xvfb at four screen densities (the
+# prefix's DPI set to 96, 120, 144 and 192 in turn). Everything runs in a fresh Wine prefix that is
+# thrown away afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -78,8 +79,10 @@ echo "--- the Win32 panel and the program under Xvfb"
 # A wineserver started without a display keeps a desktop without a driver: start afresh.
 timeout 20 wineserver -k > /dev/null 2>&1 || true
 timeout 30 wineserver -w || true
+# A screen wide enough for the window at 192 dpi (1170 pixels of client area).
 run "Win32 panel and program under Xvfb" 300 \
-  xvfb-run -a -s "-screen 0 1024x768x24" bash "$root/tests/windows/gui-check.sh" "$bin" "$work"
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/tests/windows/gui-check.sh" "$bin" "$work" \
+  "96 120 144 192"
 
 timeout 20 wineserver -k > /dev/null 2>&1 || true
 if [ ${#failures[@]} -gt 0 ]; then

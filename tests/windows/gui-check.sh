@@ -1,10 +1,12 @@
 # Runs inside xvfb-run (from scripts/test.d/40-windows-wine.sh): the Win32 panel tests, then one run
-# of the real program against the test automation server: answer the address prompt, click bus A's
-# "X5", check on a screenshot that it turned green, close the window with Alt+F4.
-# Arguments: the build directory and a work directory for the screenshots.
+# of the real program against the test automation server at each screen density asked for: answer
+# the address prompt, check the client area, click bus A's "X5" at its scaled place, check on a
+# screenshot that exactly that button turned green, close the window with Alt+F4.
+# Arguments: the build directory, a work directory for the screenshots, the DPIs ("96 120").
 set -uo pipefail
 bin=$1
 work=$2
+dpis=${3:-96}  # the screen densities to start the program at
 failed=0
 pass() { echo "PASS: $1"; }
 fail() {
@@ -50,62 +52,131 @@ waitForExit() {
 # pixel X Y FILE: the colour of one pixel of a screenshot, as srgb(r,g,b).
 pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
 
-# One pixel of a control, in client pixels: 3 to the right of its left edge, halfway down, so
-# clear of the frame, the focus rectangle and the caption. Twips at 96 dots per inch: 15 a pixel.
-start=$SECONDS
-wine "$bin/app/windows/orvane-panel.exe" &
-panel=$!
-if ! prompt=$(waitForWindow "Orvane I/O Switcher" 30); then
-  fail "the address prompt did not appear"
-else
-  xdotool windowfocus --sync "$prompt" 2> /dev/null || true
-  xdotool key --clearmodifiers Return  # accepts the default address, 0
-  if ! main=$(waitForWindow "Orvane I/O Switcher 0" 30); then
-    fail "the main window did not appear after the prompt"
+# px TWIPS DPI: a position in twips as client pixels at that DPI, rounded as the panel rounds
+# (MulDiv: halves away from zero).
+px() { echo $((($1 * $2 + 720) / 1440)); }
+
+# setDpi N: the DPI of the prefix's one screen. Every program started afterwards reads it; the
+# wineserver need not be restarted (which would cost a cold start of 8-10 s per density), and the
+# client area measured below shows whether the density took effect.
+setDpi() {
+  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    > /dev/null 2>&1
+}
+
+# The real program at one DPI: answer the address prompt, check the client area, click bus A's
+# "X5" at its scaled place and check on a screenshot that exactly that button turned green, close
+# the window with Alt+F4. Buttons are sampled just inside their frame, halfway down, clear of the
+# caption and the focus rectangle.
+border=""  # Wine's frame beside the client area, measured at 96 dpi; it does not scale
+checkAtDpi() {
+  local dpi=$1 start=$SECONDS
+  local clientW clientH frame
+  clientW=$(px 8775 "$dpi")
+  clientH=$(px 765 "$dpi")
+  frame=$((2 * ((dpi + 48) / 96)))  # the painting buttons' two frame lines, scaled
+  wine "$bin/app/windows/orvane-panel.exe" &
+  panel=$!
+  if ! prompt=$(waitForWindow "Orvane I/O Switcher" 30); then
+    fail "$dpi dpi: the address prompt did not appear"
   else
-    echo "main window shown $((SECONDS - start)) s after the start"
-    # The X window is the client area when a window manager draws the frame, the whole window
-    # (Wine's own frame: equal borders, the caption on top) when windows are unmanaged.
-    eval "$(xdotool getwindowgeometry --shell "$main")"
-    border=$(((WIDTH - 585) / 2))
-    X=$((X + border))
-    Y=$((Y + HEIGHT - 51 - border))
-    echo "window $WIDTH x $HEIGHT, client area 585 x 51 at $X,$Y"
-    [ "$border" -ge 0 ] && [ $((HEIGHT - 51 - 2 * border)) -ge 0 ] || fail "window $WIDTH x $HEIGHT"
-    sleep 1
-    /usr/bin/import -window root "$work/before.png"
-    allOff=$(pixel $((X + 3)) $((Y + 8)) "$work/before.png")
-    x5=$(pixel $((X + 144 + 3)) $((Y + 8)) "$work/before.png")
-    echo "before the click: All Off $allOff, X5 $x5"
-    [ "$allOff" = "srgb(255,255,255)" ] || fail "All Off is not white before the click: $allOff"
-    [ "$x5" = "srgb(128,128,128)" ] || fail "X5 is not grey before the click: $x5"
-    # X5 is channel 5: left 720 + 4 x 360 = 2160 twips = 144 px, 25 px wide, 17 px high.
-    xdotool mousemove $((X + 144 + 12)) $((Y + 8)) click 1
-    after=""
-    for _ in 1 2 3 4 5 6 7 8 9 10; do
-      sleep 0.5
-      /usr/bin/import -window root "$work/after.png"
-      after=$(pixel $((X + 144 + 3)) $((Y + 8)) "$work/after.png")
-      [ "$after" = "srgb(0,255,0)" ] && break
-    done
-    if [ "$after" = "srgb(0,255,0)" ]; then
-      pass "bus A's X5 is green after the click"
+    xdotool windowfocus --sync "$prompt" 2> /dev/null || true
+    xdotool key --clearmodifiers Return  # accepts the default address, 0
+    if ! main=$(waitForWindow "Orvane I/O Switcher 0" 30); then
+      fail "$dpi dpi: the main window did not appear after the prompt"
     else
-      fail "bus A's X5 is $after after the click, not green"
+      echo "$dpi dpi: main window shown $((SECONDS - start)) s after the start"
+      checkWindow "$dpi" "$clientW" "$clientH" "$frame"
+      xdotool windowfocus --sync "$main" 2> /dev/null || true
+      xdotool key --clearmodifiers alt+F4
     fi
-    xdotool windowfocus --sync "$main" 2> /dev/null || true
-    xdotool key --clearmodifiers alt+F4
   fi
-fi
-waitForExit "$panel"
-if [ -z "$rc" ]; then
-  fail "the program did not end within 15 s of Alt+F4"
-  kill "$panel" 2> /dev/null
-elif [ "$rc" -ne 0 ]; then
-  fail "the program ended with exit code $rc"
-else
-  pass "the program closed with exit code 0"
-fi
+  waitForExit "$panel"
+  if [ -z "$rc" ]; then
+    fail "$dpi dpi: the program did not end within 15 s of Alt+F4"
+    kill "$panel" 2> /dev/null
+  elif [ "$rc" -ne 0 ]; then
+    fail "$dpi dpi: the program ended with exit code $rc"
+  else
+    pass "$dpi dpi: the program closed with exit code 0"
+  fi
+}
+
+# faceOf FILE TWIPS_LEFT TWIPS_TOP: a button's face colour, for checkWindow's window and DPI.
+faceOf() {
+  pixel $((left + $(px "$2" "$dpi") + frame + 1)) \
+    $((top + ($(px "$3" "$dpi") + $(px $(($3 + 255)) "$dpi")) / 2)) "$1"
+}
+
+# checkWindow DPI CLIENT_W CLIENT_H FRAME: the main window's client area and the click on X5.
+checkWindow() {
+  local dpi=$1 clientW=$2 clientH=$3 frame=$4
+  # The X window is the whole window (Wine's own frame: equal borders, the caption on top) as
+  # windows are unmanaged. Its border is measured at 96 dpi, where the client area is known.
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  if [ "$dpi" = 96 ]; then
+    border=$(((WIDTH - clientW) / 2))
+  elif [ -z "$border" ]; then
+    fail "$dpi dpi: no border measured: the first density has to be 96"
+    return
+  fi
+  local width=$((WIDTH - 2 * border))
+  local left=$((X + border)) bottom=$((Y + HEIGHT - border))
+  sleep 1
+  /usr/bin/import -window root "$work/before-$dpi.png"
+  # The client area's top: the first row of X5's frame below the caption, found by walking down
+  # its middle column to its grey face; the face starts one frame below the client area's top.
+  local x5Left x5Right x5Mid top height
+  x5Left=$((left + $(px 2160 "$dpi")))
+  x5Right=$((left + $(px 2535 "$dpi")))
+  x5Mid=$(((x5Left + x5Right) / 2))
+  local row
+  row=$(/usr/bin/convert "$work/before-$dpi.png" -crop "1x$((bottom - Y))+$((x5Left + frame + 1))+$Y" \
+    +repage txt:- | awk -F'[,:]' '/#808080/ { print $2; exit }')
+  top=$((Y + ${row:-$((bottom - Y + frame))} - frame))
+  height=$((bottom - ${top:-$bottom}))
+  echo "$dpi dpi: window $WIDTH x $HEIGHT, client area $width x $height (want $clientW x $clientH)"
+  if [ $((width - clientW)) -ge -1 ] && [ $((width - clientW)) -le 1 ] &&
+    [ $((height - clientH)) -ge -1 ] && [ $((height - clientH)) -le 1 ]; then
+    pass "$dpi dpi: client area $width x $height"
+  else
+    fail "$dpi dpi: client area $width x $height, not $clientW x $clientH"
+    return
+  fi
+  local allOff x5
+  allOff=$(faceOf "$work/before-$dpi.png" 0 0)
+  x5=$(faceOf "$work/before-$dpi.png" 2160 0)
+  [ "$allOff" = "srgb(255,255,255)" ] || fail "$dpi dpi: All Off is not white: $allOff"
+  [ "$x5" = "srgb(128,128,128)" ] || fail "$dpi dpi: X5 is not grey before the click: $x5"
+  xdotool mousemove "$x5Mid" $((top + $(px 255 "$dpi") / 2)) click 1
+  local after=""
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    sleep 0.5
+    /usr/bin/import -window root "$work/after-$dpi.png"
+    after=$(faceOf "$work/after-$dpi.png" 2160 0)
+    [ "$after" = "srgb(0,255,0)" ] && break
+  done
+  # Exactly that button: its neighbours, bus B's X5 and All Off are as they were.
+  local x4 x6 busBX5 allOffAfter
+  x4=$(faceOf "$work/after-$dpi.png" 1800 0)
+  x6=$(faceOf "$work/after-$dpi.png" 2520 0)
+  busBX5=$(faceOf "$work/after-$dpi.png" 2160 240)
+  allOffAfter=$(faceOf "$work/after-$dpi.png" 0 0)
+  if [ "$after" = "srgb(0,255,0)" ] && [ "$x4" = "srgb(128,128,128)" ] &&
+    [ "$x6" = "srgb(128,128,128)" ] && [ "$busBX5" = "srgb(128,128,128)" ] &&
+    [ "$allOffAfter" = "srgb(255,255,255)" ]; then
+    pass "$dpi dpi: a click at the scaled place turns exactly bus A's X5 green"
+  else
+    fail "$dpi dpi: after the click X5 $after, X4 $x4, X6 $x6, bus B's X5 $busBX5, All Off $allOffAfter"
+  fi
+}
+
+# The program at each DPI asked for (the stage passes 96, 120, 144 and 192), then 96 again.
+for dpi in ${dpis:-96}; do
+  setDpi "$dpi"
+  checkAtDpi "$dpi"
+done
+setDpi 96
 
 # A host that cannot be created: the start-up box, OK, and a failing exit code. The ProgID is
 # unregistered for this run only.

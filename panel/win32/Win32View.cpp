@@ -1,0 +1,93 @@
+#include "panel/win32/Win32Panel.h"
+
+#include <stdexcept>
+
+#include "panel/win32/WideText.h"
+#include "panel/win32/WindowIds.h"
+
+// The controller's view operations on the main window.
+
+namespace orvane::panel::win32 {
+
+void Win32Panel::setBackColor(ControlId control, Colour colour) {
+  Child& c = child(control);
+  if (c.back == colour) return;  // no repaint for an unchanged colour
+  c.back = colour;
+  if (c.brush) {
+    DeleteObject(c.brush);
+    c.brush = CreateSolidBrush(colour);
+  }
+  if (c.hwnd) {
+    InvalidateRect(c.hwnd, nullptr, FALSE);
+    ++repaintRequests_;
+  }
+}
+
+void Win32Panel::setEnabled(ControlId control, bool enabled) {
+  Child& c = child(control);
+  if (c.enabled == enabled) return;
+  c.enabled = enabled;
+  if (c.hwnd) EnableWindow(c.hwnd, enabled ? TRUE : FALSE);
+}
+
+void Win32Panel::setCaption(ControlId control, const std::string& text) {
+  Child& c = child(control);
+  if (c.caption == text) return;
+  c.caption = text;
+  if (c.hwnd) {
+    SetWindowTextW(c.hwnd, toWide(text).c_str());
+    ++repaintRequests_;
+  }
+}
+
+void Win32Panel::setWindowCaption(const std::string& text) {
+  if (windowCaption_ == text) return;
+  windowCaption_ = text;
+  if (window_) SetWindowTextW(window_, toWide(text).c_str());
+}
+
+void Win32Panel::addListEntry(const std::string& text, std::int16_t index) {
+  if (index < 0 || index > listCount_) {
+    throw std::out_of_range("list index " + std::to_string(index) + " out of range");
+  }
+  const HWND list = child({ControlName::Mode_Droplist}).hwnd;
+  if (list) {
+    SendMessageW(list, CB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(toWide(text).c_str()));
+  }
+  ++listCount_;
+  if (listIndex_ >= index) ++listIndex_;  // the selection stays on its entry
+  if (list && listIndex_ >= 0) SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(listIndex_), 0);
+}
+
+void Win32Panel::setListIndex(std::int16_t index) {
+  if (index < -1 || index >= listCount_) {
+    throw std::out_of_range("list index " + std::to_string(index) + " out of range");
+  }
+  if (index == listIndex_) return;  // the same entry again raises nothing
+  listIndex_ = index;
+  if (const HWND list = child({ControlName::Mode_Droplist}).hwnd) {
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);  // sends no CBN_SELCHANGE
+  }
+  if (index >= 0 && raisedEvents()) raisedEvents()->listClickRaised();
+}
+
+void Win32Panel::setTimerInterval(int milliseconds) {
+  timerInterval_ = milliseconds;
+  if (!window_) return;
+  if (milliseconds > 0) {
+    SetTimer(window_, TimerId, static_cast<UINT>(milliseconds), nullptr);
+  } else {
+    KillTimer(window_, TimerId);
+  }
+}
+
+void Win32Panel::close() {
+  if (closed_) return;
+  closed_ = true;
+  if (raisedEvents()) raisedEvents()->unloadRaised();
+  destroyWindow();
+  quit();
+}
+
+}  // namespace orvane::panel::win32

@@ -1,0 +1,16 @@
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace orvane::panel::win32 {
+
+// What the main window's parts share: its style, its timers and the command ids of its controls.
+inline constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+inline constexpr UINT_PTR TimerId = 1;
+inline constexpr UINT_PTR CloseRetryTimerId = 2;
+inline constexpr int FirstCommandId = 100;  // the command id is 100 + the position in the table
+
+}  // namespace orvane::panel::win32
