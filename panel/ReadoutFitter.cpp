@@ -9,14 +9,10 @@ namespace orvane::panel {
 namespace {
 
 constexpr std::string_view Unit = "V ";
+constexpr std::string_view UnitDropped = " ";
 constexpr std::string_view Ellipsis = "\xE2\x80\xA6";  // U+2026
 // More significant digits than any readout can show; a longer reading starts rounding here.
 constexpr int MostDigitsTried = 64;
-
-std::string withUnit(std::string text) {
-  text += Unit;
-  return text;
-}
 
 std::string overflowMark(const TextFits& fits) {
   // Too narrow even for the mark: the part of it that shows is still no number.
@@ -24,7 +20,12 @@ std::string overflowMark(const TextFits& fits) {
   return std::string(OverflowMark.substr(0, OverflowMark.find('V')));
 }
 
-std::optional<std::string> roundedReading(const DecimalNumber& number, const TextFits& fits) {
+std::optional<std::string> roundedReading(const DecimalNumber& number, std::string_view unit,
+                                          const TextFits& fits) {
+  const auto withUnit = [unit](std::string text) {
+    text += unit;
+    return text;
+  };
   const int most = std::clamp(static_cast<int>(number.digits.size()), 1, MostDigitsTried);
   for (int digits = most; digits >= 1; --digits) {
     const RoundedNumber rounded = roundTo(number, digits);
@@ -67,7 +68,10 @@ std::string fitReadout(std::string_view caption, const TextFits& fits) {
   if (fits(caption)) return std::string(caption);
   if (caption.ends_with(Unit)) {
     if (const auto number = parseDecimal(caption.substr(0, caption.size() - Unit.size()))) {
-      if (auto rounded = roundedReading(*number, fits)) return *rounded;
+      if (auto rounded = roundedReading(*number, Unit, fits)) return *rounded;
+      // The number without its unit (the readout says what it measures) beats no number at all;
+      // the blank still keeps it apart from its neighbour.
+      if (auto rounded = roundedReading(*number, UnitDropped, fits)) return *rounded;
       return overflowMark(fits);
     }
   }

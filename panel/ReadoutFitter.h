@@ -20,7 +20,8 @@ inline constexpr std::string_view OverflowMark = "###V ";
 // The text a readout paints for the caption the controller gave it (UTF-8). A caption that fits
 // is painted as it is. A reading that does not fit ("1234.5V ", "-5.5E-11V ") is painted as the
 // same number rounded to as many significant digits as fit, its sign, decimal point and exponent
-// whole, in plain or exponent notation, whichever keeps more digits; when not even one digit fits,
+// whole, in plain or exponent notation, whichever keeps more digits; when not even one digit fits
+// with its unit, the rounded number with only the blank ("-3E-3 "); when not even that fits,
 // OverflowMark. Any other caption ("- - V ", "NaNV ", a host's word) that does not fit keeps its
 // beginning up to its first digit with an ellipsis, so no cut-off text can pass for a number; with
 // nothing left of it, OverflowMark too.

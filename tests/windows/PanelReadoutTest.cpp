@@ -77,7 +77,7 @@ void checkReadouts(Win32Panel& panel, ControlName label) {
       CHECK(painted.find_first_of("0123456789") == std::string::npos);
       continue;
     }
-    const std::string number = painted.substr(0, painted.size() - 2);
+    const std::string number = painted.substr(0, painted.find_first_of("V "));  // the unit may go
     const auto e = number.find('E');
     const std::string mantissa = number.substr(0, e);
     const auto point = mantissa.find('.');
