@@ -1,7 +1,11 @@
 #include "panel/qt/PaintingButton.h"
 
+#include <QAccessible>
 #include <QPaintEvent>
 #include <QPainter>
+
+#include "panel/AccessibleNames.h"
+#include "panel/qt/Colours.h"
 
 namespace orvane::panel::qt {
 
@@ -18,8 +22,19 @@ PaintingButton::PaintingButton(const QString& caption, QColor colour, QWidget* p
 
 void PaintingButton::setColour(QColor colour) {
   if (colour == colour_) return;
+  const bool wasOn = isOn();
   colour_ = colour;
   update();
+  if (showsOnOff_ && isOn() != wasOn) {
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+  }
+}
+
+bool PaintingButton::isOn() const {
+  return isOnColour(fromQColor(colour_));
 }
 
 void PaintingButton::paintEvent(QPaintEvent* event) {

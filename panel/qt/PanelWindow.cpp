@@ -12,8 +12,12 @@
 #include <optional>
 #include <vector>
 
+#include "panel/AccessibleNames.h"
+#include "panel/ReadoutFitter.h"
 #include "panel/qt/Colours.h"
 #include "panel/qt/PaintingButton.h"
+#include "panel/qt/PanelAccessibility.h"
+#include "panel/qt/ReadoutLabel.h"
 
 namespace orvane::panel::qt {
 
@@ -40,9 +44,6 @@ Qt::Alignment toQtAlignment(TextAlignment alignment) {
   }
   return Qt::AlignLeft | Qt::AlignVCenter;
 }
-
-// A label keeps the caption it was given here; the text it shows may be shortened to fit.
-constexpr const char* CaptionProperty = "orvaneCaption";
 
 // Every caption of the table fits its control in this font: the text of a button inside its
 // frame, a label's text in its box, each at least one pixel clear of the top and bottom.
@@ -82,23 +83,6 @@ QFont panelFont(const QFont& base) {
   return font;
 }
 
-QString fittedCaption(const QString& caption, const QFontMetrics& metrics, int width) {
-  if (metrics.horizontalAdvance(caption) <= width) return caption;
-  // A reading: as many leading characters of the number as fit, then the unit. Cutting digits off
-  // the end is what a display with fewer digits shows; no ellipsis, which would take their room.
-  const QString unit = QStringLiteral("V ");
-  if (caption.endsWith(unit)) {
-    const QString number = caption.chopped(unit.size());
-    for (qsizetype keep = number.size() - 1; keep > 0; --keep) {
-      const QString digits = number.left(keep);
-      if (digits.endsWith(QLatin1Char('.'))) continue;
-      const QString shown = digits + unit;  // the blank keeps neighbouring readouts apart
-      if (metrics.horizontalAdvance(shown) <= width) return shown;
-    }
-  }
-  return metrics.elidedText(caption, Qt::ElideRight, width);
-}
-
 PanelWindow::PanelWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -111,6 +95,7 @@ PanelWindow::PanelWindow(QWidget* parent)
   setFixedSize(toPixels(ClientWidthTwips), toPixels(ClientHeightTwips));
   setFont(panelFont(font()));
 
+  installPanelAccessibility();
   buildControls();
   buildTabOrder();
 
@@ -124,6 +109,7 @@ void PanelWindow::buildControls() {
       widget->setGeometry(toPixels(tableRow.left), toPixels(tableRow.top), toPixels(tableRow.width),
                           toPixels(tableRow.height));
       if (!tableRow.tooltip.empty()) widget->setToolTip(fromText(tableRow.tooltip));
+      widget->setAccessibleName(QString::fromStdString(panel::accessibleName(tableRow.id)));
       widget->setObjectName(QString::fromStdString(controlText(tableRow.id)));
       controls_[key(tableRow.id)] = widget;
     }
@@ -134,17 +120,20 @@ QWidget* PanelWindow::makeControl(const ControlSpec& tableRow) {
   const QString caption = fromText(tableRow.caption);
   QPushButton* button = nullptr;
   switch (tableRow.kind) {
-    case ControlKind::PaintingButton:
-      button =
+    case ControlKind::PaintingButton: {
+      auto* painting =
           new PaintingButton(caption, toQColor(tableRow.backColour.value_or(colour::Grey)), this);
+      painting->setShowsOnOffState(showsOnOffState(tableRow.id));
+      button = painting;
       break;
+    }
     case ControlKind::PlainButton:
       button = new QPushButton(caption, this);
       break;
     case ControlKind::Label: {
-      auto* label = new QLabel(caption, this);
+      auto* label =
+          isReadout(tableRow.id) ? new ReadoutLabel(caption, this) : new QLabel(caption, this);
       label->setTextFormat(Qt::PlainText);
-      label->setProperty(CaptionProperty, caption);
       label->setAlignment(toQtAlignment(tableRow.alignment));
       label->setFocusPolicy(Qt::NoFocus);
       setLabelColours(*label, tableRow.backColour, tableRow.textColour);
@@ -215,10 +204,10 @@ void PanelWindow::setControlEnabled(ControlId id, bool enabled) {
 void PanelWindow::setControlCaption(ControlId id, const std::string& text) {
   const QString caption = QString::fromStdString(text);
   QWidget* widget = control(id);
-  if (auto* label = dynamic_cast<QLabel*>(widget)) {
-    if (label->property(CaptionProperty).toString() == caption) return;
-    label->setProperty(CaptionProperty, caption);
-    label->setText(fittedCaption(caption, label->fontMetrics(), label->contentsRect().width()));
+  if (auto* readout = dynamic_cast<ReadoutLabel*>(widget)) {
+    readout->setReading(caption);
+  } else if (auto* label = dynamic_cast<QLabel*>(widget)) {
+    if (label->text() != caption) label->setText(caption);
   } else if (auto* button = dynamic_cast<QPushButton*>(widget)) {
     if (button->text() != caption) button->setText(caption);
   }

@@ -78,11 +78,6 @@ class PanelWindow : public QWidget {
 // fits its control: the layout was drawn for a compact 8-point interface font.
 QFont panelFont(const QFont& base);
 
-// A caption that is wider than its label is shortened so that its beginning stays readable: a DC
-// reading keeps its sign, its leading digits and its unit ("-9.0V " for "-9.00213456V "), never
-// only its last digits, which is all that a right-aligned label would show of it.
-QString fittedCaption(const QString& caption, const QFontMetrics& metrics, int width);
-
 // Twips to logical pixels.
 constexpr int toPixels(int twips) {
   return twips / TwipsPerPixel;

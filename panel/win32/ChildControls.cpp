@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "panel/ReadoutFitter.h"
 #include "panel/win32/WideText.h"
 #include "panel/win32/WindowIds.h"
 
@@ -60,7 +61,9 @@ void Win32Panel::createControls() {
         break;
       case ControlKind::Label:
         cls = L"STATIC";
-        style |= labelAlignment(tableRow.alignment) | SS_NOPREFIX | SS_NOTIFY;  // notify: tooltips
+        // A readout paints its fitted reading itself (ReadoutPainting.cpp), right-aligned.
+        style |= (isReadout(tableRow.id) ? SS_OWNERDRAW : labelAlignment(tableRow.alignment)) |
+                 SS_NOPREFIX | SS_NOTIFY;  // notify: tooltips
         break;
       case ControlKind::DropDownList:
         cls = L"COMBOBOX";
@@ -79,6 +82,7 @@ void Win32Panel::createControls() {
   }
   applyFont();
   layOutControls();
+  annotateControls();
 }
 
 Win32Panel::Child& Win32Panel::child(ControlId id) {

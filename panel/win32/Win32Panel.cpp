@@ -154,9 +154,15 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       onCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
-    case WM_DRAWITEM:
-      drawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (item.CtlType == ODT_STATIC) {
+        drawReadout(item);
+      } else {
+        drawButton(item);
+      }
       return TRUE;
+    }
     case WM_CTLCOLORSTATIC:
       return labelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_TIMER:
@@ -236,6 +242,7 @@ void Win32Panel::destroyWindow() {
   if (!window_) return;
   KillTimer(window_, TimerId);
   KillTimer(window_, CloseRetryTimerId);
+  annotations_.clear();
   DestroyWindow(window_);  // WM_NCDESTROY clears window_
   window_ = nullptr;
 }

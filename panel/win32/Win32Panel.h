@@ -13,6 +13,7 @@
 #include "panel/Controls.h"
 #include "panel/Dispatcher.h"
 #include "panel/View.h"
+#include "panel/win32/AccessibilityAnnotations.h"
 
 namespace orvane::panel::win32 {
 
@@ -64,6 +65,10 @@ class Win32Panel final : public View, public controller::PlatformServices {
   HWND controlWindow(ControlId id) const;
   Colour backColour(ControlId id) const;
   const std::string& caption(ControlId id) const;
+  // A readout: what it paints now for its caption, and what its last paint showed.
+  std::string readoutText(ControlId id) const;
+  std::string paintedText(ControlId id) const;
+  const AccessibilityAnnotations& annotations() const { return annotations_; }
   int repaintRequests() const { return repaintRequests_; }
   int timerInterval() const { return timerInterval_; }
   bool wasShown() const { return shown_; }
@@ -82,6 +87,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
     std::wstring tooltip;
     bool enabled = true;
     HBRUSH brush = nullptr;
+    std::string painted;  // a readout: the text its last paint showed
   };
 
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -97,6 +103,9 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void onCommand(WORD id, WORD code, HWND from);
   void onClose();
   void drawButton(const DRAWITEMSTRUCT& item);
+  void drawReadout(const DRAWITEMSTRUCT& item);
+  std::string fittedReadout(HDC dc, const Child& c) const;
+  void annotateControls();
   LRESULT labelColours(HDC dc, HWND label);
   Child& child(ControlId id);
   const Child& child(ControlId id) const;
@@ -107,6 +116,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   HWND owner() const;
 
   HINSTANCE instance_;
+  AccessibilityAnnotations annotations_;
   HWND window_ = nullptr;
   HWND tooltips_ = nullptr;
   HFONT font_ = nullptr;  // the default GUI font at dpi_, owned

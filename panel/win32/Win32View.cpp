@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "panel/AccessibleNames.h"
+#include "panel/ReadoutFitter.h"
 #include "panel/win32/WideText.h"
 #include "panel/win32/WindowIds.h"
 
@@ -12,7 +14,11 @@ namespace orvane::panel::win32 {
 void Win32Panel::setBackColor(ControlId control, Colour colour) {
   Child& c = child(control);
   if (c.back == colour) return;  // no repaint for an unchanged colour
+  const bool wasOn = isOnColour(c.back);
   c.back = colour;
+  if (showsOnOffState(control) && isOnColour(colour) != wasOn) {
+    annotations_.onOffState(c.hwnd, !wasOn, true);
+  }
   if (c.brush) {
     DeleteObject(c.brush);
     c.brush = CreateSolidBrush(colour);
@@ -36,6 +42,10 @@ void Win32Panel::setCaption(ControlId control, const std::string& text) {
   c.caption = text;
   if (c.hwnd) {
     SetWindowTextW(c.hwnd, toWide(text).c_str());
+    if (isReadout(control)) {
+      InvalidateRect(c.hwnd, nullptr, FALSE);  // it paints itself: fitted anew
+      annotations_.value(c.hwnd, toWide(text), true);
+    }
     ++repaintRequests_;
   }
 }

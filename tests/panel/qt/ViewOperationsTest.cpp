@@ -12,6 +12,7 @@
 
 #include "panel/qt/PanelWindow.h"
 #include "panel/qt/QtView.h"
+#include "panel/qt/ReadoutLabel.h"
 #include "tests/panel/qt/QtTestSupport.h"
 
 namespace orvane::panel::qt {
@@ -126,9 +127,11 @@ TEST_F(ViewOperationsTest, ColoursAndCaptionsShowAtOnce) {
 
 // Readings come unrounded; a right-aligned label would show only their last digits.
 TEST_F(ViewOperationsTest, AReadingTooWideForItsLabelKeepsItsSignLeadingDigitsAndUnit) {
-  auto* readout = qobject_cast<QLabel*>(window.control({Label5}));
+  auto* readout = qobject_cast<ReadoutLabel*>(window.control({Label5}));
+  ASSERT_NE(readout, nullptr);
   view.setCaption({Label5}, "-9.00213456789012V ");
-  const QString shown = readout->text();
+  EXPECT_EQ(readout->text(), QStringLiteral("-9.00213456789012V "));  // the caption stays exact
+  const QString shown = readout->shownText();
   EXPECT_TRUE(shown.startsWith(QStringLiteral("-9.0"))) << shown.toStdString();
   EXPECT_TRUE(shown.endsWith(QStringLiteral("V "))) << shown.toStdString();
   EXPECT_TRUE(QStringLiteral("-9.00213456789012").startsWith(shown.chopped(2)));
