@@ -336,7 +336,9 @@ void HostThread::Shared::finishJob() {
     inFlight = false;
     late = abandoned;
     if (!late) {
-      answered.store(true, std::memory_order_release);
+      // Sequentially consistent: a waiter may skip wake-ups until it has announced its wait and
+      // then looked at `answered`; one of the two sides then sees the other.
+      answered.store(true);
       waiter.wake();
     }
     changed.notify_all();
