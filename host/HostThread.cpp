@@ -21,8 +21,8 @@ using Clock = std::chrono::steady_clock;
 // Both threads spin briefly before they sleep: a host call to the simulated host takes well under
 // a microsecond, and waking a sleeping thread costs many times that. The host thread keeps
 // spinning a little after each call, since the controller's next call usually follows at once.
-constexpr auto ControllerSpin = std::chrono::microseconds(50);
-constexpr auto HostSpin = std::chrono::microseconds(100);
+constexpr auto ControllerSpin = std::chrono::microseconds(100);
+constexpr auto HostSpin = std::chrono::microseconds(200);
 
 template <class Ready>
 bool spinUntil(Ready ready, Clock::duration limit) {
