@@ -381,7 +381,13 @@ void HostThread::Shared::perform(std::string_view member) {
   }
   const auto isAnswered = [this] { return answered.load(std::memory_order_acquire); };
   CallWaiter::Outcome outcome = CallWaiter::Outcome::Answered;
-  if (!spinUntil(isAnswered, ControllerSpin)) outcome = waiter.wait(member, answered);
+  if (!spinUntil(isAnswered, ControllerSpin)) {
+    try {
+      outcome = waiter.wait(member, answered);
+    } catch (...) {
+      outcome = CallWaiter::Outcome::GivenUp;  // a waiter that fails cannot wait any longer
+    }
+  }
   if (outcome == CallWaiter::Outcome::GivenUp) {
     {
       const std::lock_guard lock(mutex);
