@@ -5,26 +5,44 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "panel/qt/PanelWindow.h"
 #include "panel/qt/QtCallWaiter.h"
-#include "tests/panel/qt/QtTestSupport.h"
 
 namespace orvane::panel::qt {
 namespace {
 
 using namespace std::chrono_literals;
-using orvane::testing::whenModalOpens;
 using Outcome = host::CallWaiter::Outcome;
 
 class QtWaiting : public ::testing::Test {
  protected:
+  QtWaiting() {
+    // The box comes only after the limit: look for it on every turn of a short timer, for as
+    // long as it takes, and hand each new one to the test once.
+    QObject::connect(&boxWatch, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box == lastBox || !onBox) return;
+      lastBox = box;
+      onBox(box, ++boxesSeen);
+    });
+    boxWatch.start(5);
+    // Should a test go wrong, it fails instead of hanging: the host "answers" and any box goes.
+    QTimer::singleShot(30000, &boxWatch, [this] {
+      gaveUpOnTest = true;
+      answered.store(true);
+      if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    });
+  }
   ~QtWaiting() override {
     if (host.joinable()) host.join();
+    EXPECT_FALSE(gaveUpOnTest);
   }
   // The host thread's part: set the flag, then wake the waiter, from another thread.
   void answerFromHost() {
@@ -41,6 +59,11 @@ class QtWaiting : public ::testing::Test {
   }
 
   PanelWindow window;
+  QTimer boxWatch;
+  QPointer<QMessageBox> lastBox;  // each box lives on the waiter's stack, often at one address
+  bool gaveUpOnTest = false;
+  int boxesSeen = 0;
+  std::function<void(QMessageBox*, int)> onBox;
   QtCallWaiter waiter{window, 60s};
   std::atomic<bool> answered{false};
   std::thread host;
@@ -81,26 +104,23 @@ TEST_F(QtWaiting, RetryKeepsWaitingAndAnAnswerTakesTheOpenBoxAway) {
   quick.box.title = [] { return std::string("Orvane I/O Switcher 7"); };
   QString title, text, defaultButton;
   QStringList buttons;
-  whenModalOpens([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    title = box->windowTitle();
-    text = box->text();
-    for (QAbstractButton* button : box->buttons()) buttons << buttonText(button);
-    if (box->defaultButton()) defaultButton = buttonText(box->defaultButton());
-    press(box, "Retry");
-    whenModalOpens([&](QWidget* again) {
-      EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // an ordinary pointer for the box
-      host = std::thread([&] {
-        answered.store(true);
-        quick.wake();
-      });
-      // Should the box stay, Cancel it so that the test fails instead of hanging.
-      QTimer::singleShot(20000, again,
-                         [&, again] { press(qobject_cast<QMessageBox*>(again), "Cancel"); });
+  onBox = [&](QMessageBox* box, int number) {
+    if (number == 1) {
+      title = box->windowTitle();
+      text = box->text();
+      for (QAbstractButton* button : box->buttons()) buttons << buttonText(button);
+      if (box->defaultButton()) defaultButton = buttonText(box->defaultButton());
+      press(box, "Retry");
+      return;
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // an ordinary pointer for the box
+    host = std::thread([&] {
+      answered.store(true);
+      quick.wake();
     });
-  });
+  };
   EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+  EXPECT_EQ(boxesSeen, 2);
   EXPECT_EQ(title, "Orvane I/O Switcher 7");
   EXPECT_TRUE(text.startsWith("Qelvix has not answered for 0.03 seconds.\n")) << text.toStdString();
   EXPECT_TRUE(text.endsWith("Retry keeps waiting; Cancel closes this program."))
@@ -112,10 +132,16 @@ TEST_F(QtWaiting, RetryKeepsWaitingAndAnAnswerTakesTheOpenBoxAway) {
 
 TEST_F(QtWaiting, CancelOrClosingTheBoxGivesUp) {
   QtCallWaiter quick(window, 10ms);
-  whenModalOpens([&](QWidget* modal) { press(qobject_cast<QMessageBox*>(modal), "Cancel"); });
+  onBox = [&](QMessageBox* box, int number) {
+    if (number == 1) {
+      press(box, "Cancel");
+    } else {
+      box->close();
+    }
+  };
   EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", answered), Outcome::GivenUp);
-  whenModalOpens([](QWidget* modal) { modal->close(); });
   EXPECT_EQ(quick.wait("ORVANE_Reset", answered), Outcome::GivenUp);
+  EXPECT_EQ(boxesSeen, 2);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
