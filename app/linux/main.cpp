@@ -3,6 +3,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,11 +11,13 @@
 
 #include "app/linux/Options.h"
 #include "controller/Controller.h"
+#include "host/HostThread.h"
 #include "host/sim/SimulatedHost.h"
 #include "host/trace/TracingFactory.h"
 #include "panel/Dispatcher.h"
 #include "panel/SimulatedCaption.h"
 #include "panel/qt/PanelWindow.h"
+#include "panel/qt/QtCallWaiter.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
 #include "panel/trace/EventTrace.h"
@@ -27,6 +30,24 @@ constexpr int ExitBadCommandLine = 2;
 
 std::vector<std::string> argumentsAfterProgram(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+// After the operator has given up on the host, its thread may still be inside the host, and may
+// yet wake up: the process ends here, without running destructors under its feet.
+int leave(const orvane::host::HostThread& hostThread, int status) {
+  if (!hostThread.givenUp()) return status;
+  std::fflush(nullptr);
+  std::quick_exit(status);
+}
+
+void armBlock(orvane::host::sim::SimulatedHost& host, const orvane::app::Options& options) {
+  using orvane::host::sim::FaultKind;
+  using orvane::host::sim::FaultSpec;
+  if (options.blockMember.empty()) return;
+  if (options.blockFromCall > 1) {
+    host.injectFault(options.blockMember, FaultSpec(FaultKind::None, options.blockFromCall - 1));
+  }
+  host.injectFault(options.blockMember, FaultSpec(FaultKind::Block, FaultSpec::Always));
 }
 
 }  // namespace
@@ -77,15 +98,21 @@ int main(int argc, char** argv) {
 
   host::sim::SimulatedHost host(options.sim);
   if (options.latencyMs > 0) host.setLatency(std::chrono::milliseconds(options.latencyMs));
+  armBlock(host, options);
 
   panel::qt::PanelWindow window;
+  panel::qt::QtCallWaiter waiter(window, options.hostTimeout);
+  // The simulated host lives on the host thread, as a real one would.
+  host::HostThread hostThread(waiter);
   panel::qt::QtView view(window);
   panel::SimulatedCaption markedView(view);  // this program always runs on the simulated host
   panel::qt::QtPlatformServices boxes(window);
   // With --trace, host calls, boxes and events are traced; without it nothing is put in between.
+  // The trace sits outside the host thread, so a call's duration includes the wait for it and a
+  // call given up on shows as an error.
   std::optional<panel::trace::TracingServices> tracedBoxes;
   std::optional<panel::trace::EventTrace> eventTrace;
-  host::ObjectFactory factory = host.factory();
+  host::ObjectFactory factory = hostThread.wrap(host.factory());
   if (trace) {
     tracedBoxes.emplace(boxes, trace);
     eventTrace.emplace(trace);
@@ -94,6 +121,7 @@ int main(int argc, char** argv) {
   controller::PlatformServices& services =
       tracedBoxes ? static_cast<controller::PlatformServices&>(*tracedBoxes) : boxes;
   controller::Controller controller(markedView, services, std::move(factory));
+  waiter.box.title = [&controller] { return controller.state().Title_Text; };
   panel::Dispatcher dispatcher(controller, services);
   if (eventTrace) dispatcher.setObserver(&*eventTrace);
   view.setRaisedEvents(&dispatcher);
@@ -102,10 +130,10 @@ int main(int argc, char** argv) {
                    &QCoreApplication::quit, Qt::QueuedConnection);
 
   window.load();  // the address prompt and any box of start-up come before the window
-  if (dispatcher.failure()) return ExitStartupFailed;
-  if (dispatcher.runEnded() || window.finished()) return 0;
+  if (dispatcher.failure()) return leave(hostThread, ExitStartupFailed);
+  if (dispatcher.runEnded() || window.finished()) return leave(hostThread, 0);
 
   window.show();
   application.exec();
-  return 0;
+  return leave(hostThread, 0);
 }
