@@ -17,6 +17,11 @@ if timeout 120 wine "$bin/tests/windows/orvane_win32_panel_tests.exe"; then
 else
   fail "Win32 panel tests"
 fi
+if timeout 120 wine "$bin/tests/windows/orvane_win32_waiter_tests.exe"; then
+  pass "waiting for the host thread: busy cursor and Retry/Cancel box"
+else
+  fail "waiting for the host thread"
+fi
 
 # waitForWindow NAME SECONDS: prints the id of the first visible window of that exact name.
 waitForWindow() {
