@@ -9,8 +9,10 @@
 
 #include "bench/BenchSupport.h"
 #include "controller/Controller.h"
+#include "host/HostThread.h"
 #include "host/sim/SimulatedHost.h"
 #include "panel/Dispatcher.h"
+#include "panel/headless/HeadlessCallWaiter.h"
 #include "panel/headless/HeadlessView.h"
 
 namespace orvane::bench {
@@ -145,6 +147,49 @@ void BM_ChannelClick_SimHeadless(benchmark::State& state) {
   channelClickOnSim<panel::HeadlessView>(state);
 }
 BENCHMARK(BM_ChannelClick_SimHeadless)->ArgName("mode")->Arg(0)->Arg(1);
+
+// --- the same click with the simulated host on the host thread, as the programs run it --------
+
+void BM_ChannelClick_SimHostThread(benchmark::State& state) {
+  host::sim::SimulatedHost sim;
+  panel::HeadlessCallWaiter waiter;
+  host::HostThread hostThread(waiter);
+  StartedProgram<CountingView> program(hostThread.wrap(sim.factory()));
+  program.controller.state().Link_Mode = static_cast<std::int16_t>(state.range(0));
+  for (auto _ : state) {
+    program.dispatcher.handle(ControlEvent{EventKind::BusAClick, 5});
+  }
+  if (program.controller.runEnded()) state.SkipWithError("the run ended");
+}
+BENCHMARK(BM_ChannelClick_SimHostThread)->ArgName("mode")->Arg(0)->Arg(1);
+
+// --- one host call (the status read, three by-reference arguments), direct and handed over ---
+
+void fullStatusCalls(benchmark::State& state, const host::ObjectFactory& factory) {
+  const auto app = factory("Qelvix.Application");
+  const auto switcher = app->get("IOSwitcher").toObject();
+  std::int16_t address = 0;
+  host::Variant statusA;
+  host::Variant statusB;
+  for (auto _ : state) {
+    switcher->call("IOSWITCHER_GetFullStatus",
+                   {host::Arg::ref(address), host::Arg::ref(statusA), host::Arg::ref(statusB)});
+  }
+}
+
+void BM_HostCall_Direct(benchmark::State& state) {
+  host::sim::SimulatedHost sim;
+  fullStatusCalls(state, sim.factory());
+}
+BENCHMARK(BM_HostCall_Direct);
+
+void BM_HostCall_HostThread(benchmark::State& state) {
+  host::sim::SimulatedHost sim;
+  panel::HeadlessCallWaiter waiter;
+  host::HostThread hostThread(waiter);
+  fullStatusCalls(state, hostThread.wrap(sim.factory()));
+}
+BENCHMARK(BM_HostCall_HostThread);
 
 // --- one DC tick with the monitor on: two bus constants, two readings, four captions ----------
 

@@ -30,6 +30,25 @@ std::optional<FaultSpec> HostState::takeFault(std::string_view member) {
   return fault;
 }
 
+void HostState::block() {
+  std::unique_lock lock(gate.mutex);
+  const auto blockedAt = gate.releases;
+  ++gate.held;
+  gate.opened.wait(lock, [&] { return gate.releases != blockedAt; });
+  --gate.held;
+}
+
+void HostState::releaseBlocked() {
+  const std::lock_guard lock(gate.mutex);
+  ++gate.releases;
+  gate.opened.notify_all();
+}
+
+int HostState::blockedCalls() {
+  const std::lock_guard lock(gate.mutex);
+  return gate.held;
+}
+
 double HostState::noiseSample() {
   // 53 random bits as a fraction in [0, 1): unlike the standard distributions, this gives the
   // same readings from the same seed with every standard library.

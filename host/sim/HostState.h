@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <string>
@@ -35,10 +37,22 @@ struct HostState {
   int liveObjects = 0;
   std::mt19937_64 noise;
 
+  // Where Block faults hold their calls: the only part that another thread touches during a call.
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    unsigned long releases = 0;  // how often releaseBlocked() has been called
+    int held = 0;                // calls waiting now
+  } gate;
+
   // Counts the access, waits out the latency, runs the hook, and raises when the host is gone.
   void beginAccess(std::string_view member);
   // Uses up one call of the fault armed on a member, if there is one.
   std::optional<FaultSpec> takeFault(std::string_view member);
+  // Holds the calling thread until the next releaseBlocked().
+  void block();
+  void releaseBlocked();
+  int blockedCalls();
   // One noise sample, uniform in [-noiseVolts, +noiseVolts), the same on every platform.
   double noiseSample();
 };

@@ -266,7 +266,12 @@ class SimObject : public Object {
  private:
   Variant access(std::string_view name, Access access, Args args, const Variant* value) {
     host_->beginAccess(name);
-    if (const auto fault = host_->takeFault(name)) return misbehave(name, *fault, args);
+    if (const auto fault = host_->takeFault(name)) {
+      if (fault->kind == FaultKind::Block) host_->block();
+      if (fault->kind != FaultKind::Block && fault->kind != FaultKind::None) {
+        return misbehave(name, *fault, args);
+      }
+    }
     return member(name, access, args, value);
   }
 
@@ -278,6 +283,8 @@ class SimObject : public Object {
       case FaultKind::ReturnFalse:
         return Variant(false);
       case FaultKind::ReturnValue:
+      case FaultKind::Block:
+      case FaultKind::None:
         break;
     }
     std::vector<const Arg*> refs;

@@ -47,6 +47,14 @@ void SimulatedHost::clearFaults() {
   state_->faults.clear();
 }
 
+void SimulatedHost::releaseBlocked() {
+  state_->releaseBlocked();
+}
+
+int SimulatedHost::blockedCalls() const {
+  return state_->blockedCalls();
+}
+
 void SimulatedHost::kill() {
   state_->killed = true;
 }

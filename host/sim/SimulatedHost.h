@@ -26,6 +26,8 @@ enum class FaultKind {
   Raise,        // the call raises a HostError with a host-like message
   ReturnFalse,  // the call returns False and writes no outs
   ReturnValue,  // the call returns FaultSpec::result and writes FaultSpec::outs into its outs
+  Block,        // the call waits until releaseBlocked(), then does its ordinary work
+  None,         // the call does its ordinary work: queued before another fault, delays it
 };
 
 struct FaultSpec {
@@ -52,8 +54,9 @@ struct FaultSpec {
 
 // The built-in simulated measurement host: the "Qelvix.Application" object, its IOSwitcher and the
 // switchers behind it, with the fault injection that tests and the fuzzer use. One instance is the
-// whole simulated application; the objects it hands out share its state. Single-threaded, like
-// the program.
+// whole simulated application; the objects it hands out share its state. One thread at a time uses
+// it: the program's host thread makes the calls, and tests arm faults and inspect it between
+// calls. Only releaseBlocked() may come from another thread while a call runs.
 class SimulatedHost {
  public:
   explicit SimulatedHost(SimConfig config = {});
@@ -71,6 +74,10 @@ class SimulatedHost {
   // order armed: the second starts once the first has used up its count.
   void injectFault(const std::string& member, FaultSpec fault);
   void clearFaults();
+  // Lets every call that a Block fault holds go on (and only those: a later Block blocks again).
+  void releaseBlocked();
+  // How many calls a Block fault holds right now. Like releaseBlocked(), safe from any thread.
+  int blockedCalls() const;
   void kill();  // the host process is gone: every call raises
   bool killed() const;
   void setChannelDc(int address, int channel, double plusVolts, double minusVolts);

@@ -1,6 +1,8 @@
 // Fault injection of the simulated host: armed faults, a dead host, the call hook, object lifetime.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "host/AutomationError.h"
 #include "tests/host/SimTestSupport.h"
 
@@ -179,6 +181,20 @@ TEST_F(SimulatedFaults, TheHookRunsBeforeEachAccessAndMayActOnTheHost) {
   EXPECT_THROW(fullStatus(a, b), HostError);  // killed by its own hook before it ran
   EXPECT_EQ(seen, (std::vector<std::string>{"SWITCHER_AddChannel", "SWITCHER_RemoveChannel",
                                             "SWITCHER_AddChannel", "IOSWITCHER_GetFullStatus"}));
+}
+
+TEST_F(SimulatedFaults, NoneLetsCallsThroughSoThatABlockStartsAtTheNthCall) {
+  bench.sim.injectFault("SWITCHER_AddChannel", {FaultKind::None, 2});
+  bench.sim.injectFault("SWITCHER_AddChannel", {FaultKind::Block, 1});
+  EXPECT_TRUE(bench.channel("SWITCHER_AddChannel", "BusA0", 1));
+  EXPECT_TRUE(bench.channel("SWITCHER_AddChannel", "BusA0", 2));
+  bool third = false;
+  std::thread caller([&] { third = bench.channel("SWITCHER_AddChannel", "BusA0", 3); });
+  while (bench.sim.blockedCalls() == 0) std::this_thread::yield();
+  bench.sim.releaseBlocked();
+  caller.join();
+  EXPECT_TRUE(third);
+  EXPECT_EQ(bench.sim.statusWord(0, 0), 0x7u);  // the held call did its ordinary work
 }
 
 TEST(SimulatedLifetime, EveryHandOutIsItsOwnObjectAndOutlivesTheHost) {
