@@ -1,5 +1,7 @@
 // com_roundtrip_bench: the cost of one out-of-process COM round trip next to the controller's own
-// cost of a click, from one run of one program (Windows, or Wine). It needs an automation server
+// cost of a click, and next to the same round trip made on the host thread while the calling
+// thread waits as the panel's does, from one run of one program (Windows, or Wine). It needs an
+// automation server
 // registered as "Qelvix.Application" in its own process (LocalServer32); bench/windows/
 // run-com-bench.sh registers the test server in a fresh Wine prefix and runs this.
 //
@@ -17,8 +19,11 @@
 
 #include "bench/BenchSupport.h"
 #include "controller/Controller.h"
+#include "host/HostThread.h"
 #include "host/com/ComHost.h"
+#include "host/com/HostApartment.h"
 #include "panel/Dispatcher.h"
+#include "panel/win32/Win32CallWaiter.h"
 
 namespace {
 
@@ -44,6 +49,32 @@ double medianMicroseconds(int samples, int batch, Op&& op) {
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+struct SideBySide {
+  double direct = 0;
+  double threaded = 0;
+  double extra = 0;  // the median of the per-sample differences
+};
+
+// The same operation made directly and through the host thread, sample by sample in turn, so that
+// both see the same load; microseconds per run.
+template <class Direct, class Threaded>
+SideBySide sideBySide(int samples, int batch, Direct&& direct, Threaded&& threaded) {
+  std::vector<double> d;
+  std::vector<double> t;
+  std::vector<double> extra;
+  for (int s = 0; s < samples; ++s) {
+    d.push_back(medianMicroseconds(1, batch, direct));
+    t.push_back(medianMicroseconds(1, batch, threaded));
+    extra.push_back(t.back() - d.back());
+  }
+  return {median(d), median(t), median(extra)};
 }
 
 void report(const char* name, double value, const char* unit) {
@@ -98,16 +129,42 @@ int main(int argc, char** argv) {
     }
     report("com_startup_incl_create", microsecondsSince(created) / 1000.0, "ms");
 
+    // A second host on a host thread in its own apartment, waited for as the panel waits.
+    panel::win32::Win32CallWaiter waiter({});
+    host::com::HostApartment hostApartment;
+    host::HostThread hostThread(
+        waiter, [&] { hostApartment.enter(); }, [&] { hostApartment.leave(); });
+    Program threaded(hostThread.wrap(host::com::comFactory()));
+    threaded.dispatcher.handle(ControlEvent{EventKind::Load});
+    if (threaded.controller.runEnded() || threaded.dispatcher.failure()) {
+      std::fprintf(stderr, "the host on the host thread could not be started: %s\n",
+                   threaded.dispatcher.failure().value_or("the run ended").c_str());
+      return 1;
+    }
+
     host::Object& switcher = *program.controller.state().Switcher;
-    const double get = medianMicroseconds(5, rounds, [&] { switcher.get("IOSWITCHER_BUS_A"); });
-    report("com_round_trip_get", get, "us");
+    host::Object& threadedSwitcher = *threaded.controller.state().Switcher;
+    const SideBySide get = sideBySide(
+        9, rounds, [&] { switcher.get("IOSWITCHER_BUS_A"); },
+        [&] { threadedSwitcher.get("IOSWITCHER_BUS_A"); });
+    report("com_round_trip_get", get.direct, "us");
+    report("com_round_trip_get_host_thread", get.threaded, "us");
+    report("host_thread_extra_per_get", get.extra, "us");
     std::int16_t address = 0;
     Variant a;
     Variant b;
-    const double status = medianMicroseconds(5, rounds, [&] {
-      switcher.call("IOSWITCHER_GetFullStatus", {Arg::ref(address), Arg::ref(a), Arg::ref(b)});
-    });
-    report("com_round_trip_get_full_status", status, "us");
+    const SideBySide status = sideBySide(
+        9, rounds,
+        [&] {
+          switcher.call("IOSWITCHER_GetFullStatus", {Arg::ref(address), Arg::ref(a), Arg::ref(b)});
+        },
+        [&] {
+          threadedSwitcher.call("IOSWITCHER_GetFullStatus",
+                                {Arg::ref(address), Arg::ref(a), Arg::ref(b)});
+        });
+    report("com_round_trip_get_full_status", status.direct, "us");
+    report("com_round_trip_get_full_status_host_thread", status.threaded, "us");
+    report("host_thread_extra_per_get_full_status", status.extra, "us");
 
     const double click = medianMicroseconds(5, rounds / 2, [&] {
       program.dispatcher.handle(ControlEvent{EventKind::BusAClick, 5});
@@ -115,6 +172,7 @@ int main(int argc, char** argv) {
     report("com_click_mode0_two_calls", click, "us");
     std::int16_t cancel = 0;
     program.controller.Form_Unload(cancel);
+    threaded.controller.Form_Unload(cancel);
   } catch (const host::AutomationError& error) {
     std::fprintf(stderr, "COM: %s\n", error.what());
     return 1;

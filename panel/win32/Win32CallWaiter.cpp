@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "panel/Controls.h"
-
 namespace orvane::panel::win32 {
 
 namespace {
@@ -86,12 +84,6 @@ void CALLBACK checkAnswered(HWND, UINT, UINT_PTR, DWORD) {
   if (watchedCall && watchedCall->load()) EnumThreadWindows(GetCurrentThreadId(), endBoxIfOurs, 0);
 }
 
-std::string durationText(milliseconds waited) {
-  if (waited < std::chrono::seconds(1)) return std::to_string(waited.count()) + " ms";
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
-}
-
 }  // namespace
 
 Win32CallWaiter::Win32CallWaiter(Settings settings)
@@ -103,25 +95,19 @@ Win32CallWaiter::~Win32CallWaiter() {
   CloseHandle(event_);
 }
 
-std::string Win32CallWaiter::boxText(std::string_view member, milliseconds waited) {
-  return "Qelvix has not answered for " + durationText(waited) + " (" + std::string(member) +
-         ").\r\n\r\nRetry keeps waiting for it; Cancel closes this program.";
-}
-
-host::CallWaiter::Outcome Win32CallWaiter::wait(std::string_view member,
+host::CallWaiter::Outcome Win32CallWaiter::wait(std::string_view,
                                                 const std::atomic<bool>& answered) {
   if (answered.load()) return Outcome::Answered;
   const auto start = Clock::now();
   const auto busyAt = start + settings_.busyCursorAfter;
   auto askAt = start + settings_.limit;
+  int boxes = 0;
   BusyCursor cursor;
   while (!answered.load()) {
     const auto now = Clock::now();
     if (now >= askAt) {
       cursor.hide();  // the box is the operator's to use
-      if (!keepWaiting(member, std::chrono::duration_cast<milliseconds>(now - start), answered)) {
-        return Outcome::GivenUp;
-      }
+      if (!keepWaiting(settings_.limit * ++boxes, answered)) return Outcome::GivenUp;
       askAt = Clock::now() + settings_.limit;
       continue;
     }
@@ -134,11 +120,8 @@ host::CallWaiter::Outcome Win32CallWaiter::wait(std::string_view member,
   return Outcome::Answered;
 }
 
-bool Win32CallWaiter::keepWaiting(std::string_view member, milliseconds waited,
-                                  const std::atomic<bool>& answered) {
-  std::string title = title_ ? title_() : std::string();
-  if (title.empty()) title = std::string(WindowCaptionAtLoad);
-  const std::wstring wideTitle = toWide(title);
+bool Win32CallWaiter::keepWaiting(milliseconds waited, const std::atomic<bool>& answered) {
+  const std::wstring wideTitle = toWide(box.titleText());
   const HWND owner = owner_ ? owner_() : nullptr;
 
   const auto* outerCall = watchedCall;
@@ -147,8 +130,8 @@ bool Win32CallWaiter::keepWaiting(std::string_view member, milliseconds waited,
   watchedTitle = &wideTitle;
   const UINT_PTR timer =
       SetTimer(nullptr, 0, static_cast<UINT>(settings_.boxCheckInterval.count()), &checkAnswered);
-  const int answer = MessageBoxW(owner, toWide(boxText(member, waited)).c_str(), wideTitle.c_str(),
-                                 MB_RETRYCANCEL);
+  const int answer = MessageBoxW(owner, toWide(HostWaitBox::text(waited)).c_str(),
+                                 wideTitle.c_str(), MB_RETRYCANCEL);
   if (timer) KillTimer(nullptr, timer);
   watchedCall = outerCall;
   watchedTitle = outerTitle;

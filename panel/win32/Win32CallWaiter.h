@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "host/CallWaiter.h"
+#include "panel/HostWaitBox.h"
 
 namespace orvane::panel::win32 {
 
@@ -21,11 +22,12 @@ namespace orvane::panel::win32 {
 // nested. Once a call has waited busyCursorAfter the pointer shows the busy cursor; after `limit`
 // a modal Retry/Cancel box asks whether to keep waiting (Retry waits another `limit`). If the host
 // answers while the box is open, the box goes away by itself and the call is answered.
+// The box's title and text are those of every panel's (HostWaitBox).
 class Win32CallWaiter final : public host::CallWaiter {
  public:
   struct Settings {
-    std::chrono::milliseconds limit{5000};
-    std::chrono::milliseconds busyCursorAfter{250};
+    std::chrono::milliseconds limit = DefaultHostTimeout;
+    std::chrono::milliseconds busyCursorAfter = BusyCursorAfter;
     // How often an open box looks whether the host has answered in the meantime.
     std::chrono::milliseconds boxCheckInterval{50};
   };
@@ -36,25 +38,20 @@ class Win32CallWaiter final : public host::CallWaiter {
   Win32CallWaiter(const Win32CallWaiter&) = delete;
   Win32CallWaiter& operator=(const Win32CallWaiter&) = delete;
 
-  // The box's title (the one the controller gives its own boxes) and its owner window (none while
-  // the window is not on screen), asked for each time a box is shown.
-  void setBoxTitle(std::function<std::string()> title) { title_ = std::move(title); }
+  // The box's owner window (none while the window is not on screen), asked for at each box.
   void setBoxOwner(std::function<HWND()> owner) { owner_ = std::move(owner); }
 
   Outcome wait(std::string_view member, const std::atomic<bool>& answered) override;
   void wake() override { SetEvent(event_); }
 
-  // The text of the box after `waited` without an answer to `member`.
-  static std::string boxText(std::string_view member, std::chrono::milliseconds waited);
+  HostWaitBox box;  // its title: set to the controller's Title_Text
 
  private:
   // True to keep waiting: the operator chose Retry, or the host answered while the box was open.
-  bool keepWaiting(std::string_view member, std::chrono::milliseconds waited,
-                   const std::atomic<bool>& answered);
+  bool keepWaiting(std::chrono::milliseconds waited, const std::atomic<bool>& answered);
 
   Settings settings_;
   HANDLE event_ = nullptr;  // auto-reset; set by wake()
-  std::function<std::string()> title_;
   std::function<HWND()> owner_;
 };
 
