@@ -34,12 +34,13 @@ reg "HKCR\\CLSID\\$clsid\\LocalServer32" /ve /d "$server"
 
 timeout 300 wine "$exe" "$rounds" | tr -d '\r' >"$work/com.txt" || { cat "$work/com.txt"; exit 1; }
 cat "$work/com.txt"
-awk '$1 == "com_round_trip_get" {get = $2}
-     $1 == "host_thread_extra_per_get" {extra = $2}
-     $1 == "com_round_trip_get_full_status" {status = $2}
-     $1 == "host_thread_extra_per_get_full_status" {statusExtra = $2}
-     END {if (get) printf "host_thread_share_of_get %.2f %%\n", 100 * extra / get
-          if (status) printf "host_thread_share_of_get_full_status %.2f %%\n", 100 * statusExtra / status}' \
+# The host thread's extra time per call as a share of one out-of-process call: from the medians of
+# the pairs, and from the fastest call of each side.
+awk '{v[$1] = $2}
+     END {for (m in v) if (m ~ /^com_round_trip_[a-z_]*[a-z]$/ && !(m ~ /host_thread|fastest/)) {
+            printf "%s_host_thread_share %.2f %%\n", m, 100 * v[m "_host_thread_extra"] / v[m]
+            printf "%s_host_thread_share_fastest %.2f %%\n", m,
+                   100 * (v[m "_host_thread_fastest"] - v[m "_fastest"]) / v[m "_fastest"] }}' \
   "$work/com.txt"
 awk '$1 == "controller_click_own_cost" {own = $2}
      $1 == "com_click_mode0_two_calls" {click = $2}
