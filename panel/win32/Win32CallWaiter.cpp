@@ -1,7 +1,6 @@
 #include "panel/win32/Win32CallWaiter.h"
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace orvane::panel::win32 {
 
@@ -86,18 +85,16 @@ void CALLBACK checkAnswered(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-Win32CallWaiter::Win32CallWaiter(Settings settings)
-    : settings_(settings), event_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-  if (!event_) throw std::runtime_error("the event for waiting on the host could not be made");
-}
-
-Win32CallWaiter::~Win32CallWaiter() {
-  CloseHandle(event_);
+// Waking an address nobody waits on (the wake came before the wait) does nothing: the wait then
+// finds the flag already set and does not sleep.
+void Win32CallWaiter::wake() {
+  if (const void* address = watched_.load()) WakeByAddressAll(const_cast<void*>(address));
 }
 
 host::CallWaiter::Outcome Win32CallWaiter::wait(std::string_view,
                                                 const std::atomic<bool>& answered) {
   if (answered.load()) return Outcome::Answered;
+  watched_.store(&answered);
   const auto start = Clock::now();
   const auto busyAt = start + settings_.busyCursorAfter;
   auto askAt = start + settings_.limit;
@@ -112,10 +109,13 @@ host::CallWaiter::Outcome Win32CallWaiter::wait(std::string_view,
       continue;
     }
     if (now >= busyAt) cursor.show();
-    const DWORD timeout = millisecondsUntil(cursor.shown() ? askAt : std::min(busyAt, askAt));
-    const DWORD woken = MsgWaitForMultipleObjectsEx(1, &event_, timeout, QS_PAINT | QS_SENDMESSAGE,
-                                                    MWMO_INPUTAVAILABLE);
-    if (woken == WAIT_OBJECT_0 + 1) paintAndAnswerSentMessages();
+    paintAndAnswerSentMessages();
+    const auto until = std::min(cursor.shown() ? askAt : std::min(busyAt, askAt),
+                                Clock::now() + settings_.messageCheckInterval);
+    static_assert(sizeof(std::atomic<bool>) == sizeof(bool), "the flag is waited on as a bool");
+    bool notYet = false;
+    WaitOnAddress(const_cast<std::atomic<bool>*>(&answered), &notYet, sizeof notYet,
+                  millisecondsUntil(until));
   }
   return Outcome::Answered;
 }

@@ -16,13 +16,16 @@
 
 namespace orvane::panel::win32 {
 
-// How the window's thread waits for a call that runs on the host thread. It sleeps on an event
-// that the host thread sets, and meanwhile handles only paint and sent messages: the window stays
-// painted, operator input stays queued until the operation has finished, and no handler runs
-// nested. Once a call has waited busyCursorAfter the pointer shows the busy cursor; after `limit`
-// a modal Retry/Cancel box asks whether to keep waiting (Retry waits another `limit`). If the host
-// answers while the box is open, the box goes away by itself and the call is answered.
-// The box's title and text are those of every panel's (HostWaitBox).
+// How the window's thread waits for a call that runs on the host thread. It sleeps on the call's
+// `answered` flag itself (WaitOnAddress, ended by wake()), and every messageCheckInterval handles
+// the paint and sent messages that have come meanwhile, and nothing else: the window stays painted,
+// operator input stays queued until the operation has finished, and no handler runs nested. (An
+// event with MsgWaitForMultipleObjects costs two trips through the wineserver per call under Wine,
+// which showed as a tenth of an out-of-process call; WaitOnAddress does not.) Once a call has
+// waited busyCursorAfter the pointer shows the busy cursor; after `limit` a modal Retry/Cancel box
+// asks whether to keep waiting (Retry waits another `limit`). If the host answers while the box is
+// open, the box goes away by itself and the call is answered. The box's title and text are those of
+// every panel's (HostWaitBox).
 class Win32CallWaiter final : public host::CallWaiter {
  public:
   struct Settings {
@@ -30,11 +33,11 @@ class Win32CallWaiter final : public host::CallWaiter {
     std::chrono::milliseconds busyCursorAfter = BusyCursorAfter;
     // How often an open box looks whether the host has answered in the meantime.
     std::chrono::milliseconds boxCheckInterval{50};
+    // How often a waiting call looks for paint and sent messages.
+    std::chrono::milliseconds messageCheckInterval{15};
   };
 
-  // Throws std::runtime_error when the event cannot be made.
-  explicit Win32CallWaiter(Settings settings);
-  ~Win32CallWaiter() override;
+  explicit Win32CallWaiter(Settings settings) : settings_(settings) {}
   Win32CallWaiter(const Win32CallWaiter&) = delete;
   Win32CallWaiter& operator=(const Win32CallWaiter&) = delete;
 
@@ -42,7 +45,7 @@ class Win32CallWaiter final : public host::CallWaiter {
   void setBoxOwner(std::function<HWND()> owner) { owner_ = std::move(owner); }
 
   Outcome wait(std::string_view member, const std::atomic<bool>& answered) override;
-  void wake() override { SetEvent(event_); }
+  void wake() override;
 
   HostWaitBox box;  // its title: set to the controller's Title_Text
 
@@ -51,7 +54,7 @@ class Win32CallWaiter final : public host::CallWaiter {
   bool keepWaiting(std::chrono::milliseconds waited, const std::atomic<bool>& answered);
 
   Settings settings_;
-  HANDLE event_ = nullptr;  // auto-reset; set by wake()
+  std::atomic<const void*> watched_{nullptr};  // the flag of the call being waited for
   std::function<HWND()> owner_;
 };
 

@@ -160,7 +160,7 @@ TEST_CASE("a wake that comes before the wait is not lost") {
   });
   host.join();
   CHECK(waiter.wait("SWITCHER_AddChannel", answered) == Outcome::Answered);
-  // The event a late wake left behind only wakes the next wait early; it still waits its call.
+  // A wake that belongs to no call in progress only ends a sleep early; the wait waits its call.
   std::atomic<bool> next{false};
   FakeHost late(waiter, next, [&] { waiter.wake(); });
   CHECK(waiter.wait("SWITCHER_AddChannel", next) == Outcome::Answered);
