@@ -37,7 +37,7 @@ cat "$work/com.txt"
 # The host thread's extra time per call as a share of one out-of-process call: from the medians of
 # the pairs, and from the fastest call of each side.
 awk '{v[$1] = $2}
-     END {for (m in v) if (m ~ /^com_round_trip_[a-z_]*[a-z]$/ && !(m ~ /host_thread|fastest/)) {
+     END {for (m in v) if (m ~ /^com_round_trip_[a-z0-9_]*[a-z0-9]$/ && !(m ~ /host_thread|fastest/)) {
             printf "%s_host_thread_share %.2f %%\n", m, 100 * v[m "_host_thread_extra"] / v[m]
             printf "%s_host_thread_share_fastest %.2f %%\n", m,
                    100 * (v[m "_host_thread_fastest"] - v[m "_fastest"]) / v[m "_fastest"] }}' \
