@@ -21,8 +21,8 @@ using Clock = std::chrono::steady_clock;
 // Both threads spin briefly before they sleep: a host call to the simulated host takes well under
 // a microsecond, and waking a sleeping thread costs many times that. The host thread keeps
 // spinning a little after each call, since the controller's next call usually follows at once.
-constexpr auto ControllerSpin = std::chrono::microseconds(50);
-constexpr auto HostSpin = std::chrono::microseconds(100);
+constexpr auto ControllerSpin = std::chrono::microseconds(100);
+constexpr auto HostSpin = std::chrono::microseconds(200);
 
 template <class Ready>
 bool spinUntil(Ready ready, Clock::duration limit) {
@@ -336,7 +336,9 @@ void HostThread::Shared::finishJob() {
     inFlight = false;
     late = abandoned;
     if (!late) {
-      answered.store(true, std::memory_order_release);
+      // Sequentially consistent: a waiter may skip wake-ups until it has announced its wait and
+      // then looked at `answered`; one of the two sides then sees the other.
+      answered.store(true);
       waiter.wake();
     }
     changed.notify_all();
@@ -379,7 +381,13 @@ void HostThread::Shared::perform(std::string_view member) {
   }
   const auto isAnswered = [this] { return answered.load(std::memory_order_acquire); };
   CallWaiter::Outcome outcome = CallWaiter::Outcome::Answered;
-  if (!spinUntil(isAnswered, ControllerSpin)) outcome = waiter.wait(member, answered);
+  if (!spinUntil(isAnswered, ControllerSpin)) {
+    try {
+      outcome = waiter.wait(member, answered);
+    } catch (...) {
+      outcome = CallWaiter::Outcome::GivenUp;  // a waiter that fails cannot wait any longer
+    }
+  }
   if (outcome == CallWaiter::Outcome::GivenUp) {
     {
       const std::lock_guard lock(mutex);

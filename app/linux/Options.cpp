@@ -45,7 +45,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments, bool skipU
       continue;
     }
     const std::string name = argument.substr(0, argument.find('='));
-    if (name != "--sim-addresses" && name != "--sim-seed" && name != "--sim-latency-ms") {
+    if (name != "--sim-addresses" && name != "--sim-seed" && name != "--sim-latency-ms" &&
+        name != "--host-timeout-ms" && name != "--sim-block") {
       if (skipUnknown) continue;
       return {std::nullopt, "unknown option " + argument};
     }
@@ -69,6 +70,19 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments, bool skipU
           parseNumber<std::uint64_t>(*value, 0, std::numeric_limits<std::uint64_t>::max());
       if (!seed) return wrong("wants a whole number");
       options.sim.seed = *seed;
+    } else if (name == "--host-timeout-ms") {
+      const auto timeout = parseNumber<int>(*value, 1, 3600000);
+      if (!timeout) return wrong("wants milliseconds from 1 to 3600000");
+      options.hostTimeout = std::chrono::milliseconds(*timeout);
+    } else if (name == "--sim-block") {
+      const auto colon = value->find(':');
+      const std::string member = value->substr(0, colon);
+      const auto from = colon == std::string::npos
+                            ? std::optional<int>(1)
+                            : parseNumber<int>(value->substr(colon + 1), 1, 1000000);
+      if (member.empty() || !from) return wrong("wants a member name, optionally :N (N from 1)");
+      options.blockMember = member;
+      options.blockFromCall = *from;
     } else {
       const auto latency = parseNumber<int>(*value, 0, 10000);
       if (!latency) return wrong("wants milliseconds from 0 to 10000");
@@ -87,6 +101,10 @@ std::string usageText(const std::string& program) {
          "  --sim-addresses LIST   switchers that answer, e.g. 0,5 (default 0)\n"
          "  --sim-seed N           seed of the simulated DC noise (default 1)\n"
          "  --sim-latency-ms N     delay of every simulated host call (default 0)\n"
+         "  --sim-block MEMBER[:N] the simulated host never answers MEMBER from its Nth call on\n"
+         "                         (default N = 1), e.g. IOSWITCHER_GetFullStatus:4\n"
+         "  --host-timeout-ms N    wait this long for the host before asking whether to keep\n"
+         "                         waiting (default 5000)\n"
          "  --help                 show this text and exit\n"
          "  --version              show the version and exit\n"
          "\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,11 +9,15 @@
 
 namespace orvane::app {
 
-// The command line: only what the simulated host should look like. With no options the program
-// runs with one switcher at address 0, on which X3 carries DC.
+// The command line: how long to wait for the host, and what the simulated host should look like.
+// With no options the program runs with one switcher at address 0, on which X3 carries DC.
 struct Options {
   host::sim::SimConfig sim;
   int latencyMs = 0;
+  std::chrono::milliseconds hostTimeout{5000};
+  // --sim-block MEMBER[:N]: from its Nth call on, the member never answers.
+  std::string blockMember;
+  int blockFromCall = 1;
   bool help = false;
   bool version = false;
 };

@@ -2,14 +2,17 @@
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/linux/Options.h"
 #include "controller/Controller.h"
+#include "host/HostThread.h"
 #include "host/sim/SimulatedHost.h"
 #include "panel/Dispatcher.h"
 #include "panel/qt/PanelWindow.h"
+#include "panel/qt/QtCallWaiter.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
 
@@ -20,6 +23,24 @@ constexpr int ExitBadCommandLine = 2;
 
 std::vector<std::string> argumentsAfterProgram(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+// After the operator has given up on the host, its thread may still be inside the host, and may
+// yet wake up: the process ends here, without running destructors under its feet.
+int leave(const orvane::host::HostThread& hostThread, int status) {
+  if (!hostThread.givenUp()) return status;
+  std::fflush(nullptr);
+  std::quick_exit(status);
+}
+
+void armBlock(orvane::host::sim::SimulatedHost& host, const orvane::app::Options& options) {
+  using orvane::host::sim::FaultKind;
+  using orvane::host::sim::FaultSpec;
+  if (options.blockMember.empty()) return;
+  if (options.blockFromCall > 1) {
+    host.injectFault(options.blockMember, FaultSpec(FaultKind::None, options.blockFromCall - 1));
+  }
+  host.injectFault(options.blockMember, FaultSpec(FaultKind::Block, FaultSpec::Always));
 }
 
 }  // namespace
@@ -57,11 +78,16 @@ int main(int argc, char** argv) {
 
   host::sim::SimulatedHost host(options.sim);
   if (options.latencyMs > 0) host.setLatency(std::chrono::milliseconds(options.latencyMs));
+  armBlock(host, options);
 
   panel::qt::PanelWindow window;
+  panel::qt::QtCallWaiter waiter(window, options.hostTimeout);
+  // The simulated host lives on the host thread, as a real one would.
+  host::HostThread hostThread(waiter);
   panel::qt::QtView view(window);
   panel::qt::QtPlatformServices services(window);
-  controller::Controller controller(view, services, host.factory());
+  controller::Controller controller(view, services, hostThread.wrap(host.factory()));
+  waiter.box.title = [&controller] { return controller.state().Title_Text; };
   panel::Dispatcher dispatcher(controller, services);
   view.setRaisedEvents(&dispatcher);
   window.attach(dispatcher);
@@ -69,10 +95,10 @@ int main(int argc, char** argv) {
                    &QCoreApplication::quit, Qt::QueuedConnection);
 
   window.load();  // the address prompt and any box of start-up come before the window
-  if (dispatcher.failure()) return ExitStartupFailed;
-  if (dispatcher.runEnded() || window.finished()) return 0;
+  if (dispatcher.failure()) return leave(hostThread, ExitStartupFailed);
+  if (dispatcher.runEnded() || window.finished()) return leave(hostThread, 0);
 
   window.show();
   application.exec();
-  return 0;
+  return leave(hostThread, 0);
 }

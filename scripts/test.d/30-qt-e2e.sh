@@ -1,6 +1,8 @@
 # End to end: the real program from the debug build under Xvfb at 96 dpi, driven with xdotool as
 # an operator would: answer the address prompt, check the window size, switch X5 onto bus A and
-# look at its colour, try balance on a bus carrying DC, and close the window.
+# look at its colour, try balance on a bus carrying DC, and close the window. A second run has the
+# simulated host stop answering during a click: the operator gives up on it, is told the
+# connection is lost, and the program ends.
 # ORVANE_E2E_BUILD picks another build folder; ORVANE_E2E_SCREENSHOT saves the panel's picture.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -66,12 +68,13 @@ export QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=1 XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
 
-# wait_window TITLE-REGEX [EXCEPT-ID]: prints the id of a visible window with that title.
+# wait_window TITLE-REGEX [EXCEPT-ID...]: prints the id of a visible window with that title.
 wait_window() {
-  local id
+  local id title="$1"
+  shift
   for _ in $(seq 100); do
-    for id in $(xdotool search --onlyvisible --name "$1" 2>/dev/null); do
-      if [ "$id" != "${2:-}" ]; then
+    for id in $(xdotool search --onlyvisible --name "$title" 2>/dev/null); do
+      if [[ " $* " != *" $id "* ]]; then
         echo "$id"
         return 0
       fi
@@ -151,4 +154,31 @@ status=$?
 program_pid=""
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
 step "closed; exit status 0"
+
+# The host stops answering: start-up reads the status three times, so the fourth read (the poll
+# after the first click) never returns. With a 500 ms limit the Retry/Cancel box comes up;
+# Escape closes it, which is Cancel; the lost-connection box follows; OK ends the program.
+"$program" --sim-block IOSWITCHER_GetFullStatus:4 --host-timeout-ms 500 > "$work/program.log" 2>&1 &
+program_pid=$!
+prompt=$(wait_window "$title_prompt") || fail "hung host: the address prompt did not appear"
+press "$prompt" Return || fail "hung host: could not answer the address prompt"
+main=$(wait_window "$title_main") || fail "hung host: the panel did not appear"
+click "$main" 156 8 || fail "hung host: could not click X5"
+asking=$(wait_window "$title_main" "$main") || fail "hung host: no box while the host is silent"
+step "hung host: the not-answering box is up"
+press "$asking" Escape || fail "hung host: could not close the not-answering box"
+lost=$(wait_window "$title_main" "$main" "$asking") || fail "hung host: no lost-connection box"
+step "hung host: the lost-connection box is up"
+gave_up=$(date +%s%N)
+press "$lost" Return || fail "hung host: could not answer the lost-connection box"
+for _ in $(seq 50); do
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$program_pid" 2>/dev/null; then fail "hung host: the program did not end"; fi
+wait "$program_pid"
+status=$?
+program_pid=""
+[ "$status" -eq 0 ] || fail "hung host: the program exited with status $status"
+step "hung host: ended $(( ($(date +%s%N) - gave_up) / 1000000 )) ms after OK; exit status 0"
 echo "30-qt-e2e: PASS"

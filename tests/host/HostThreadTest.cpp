@@ -121,6 +121,7 @@ TEST_F(OnTheHostThread, GivingUpFailsTheCallAndEverythingAfterItAndALateAnswerWr
   ASSERT_FALSE(waiter.boxes.empty());
   EXPECT_TRUE(thread.givenUp());
 
+  EXPECT_EQ(sim.blockedCalls(), 1);  // still held: and what it counted so far is visible here
   const long calls = sim.callCount();
   const auto failsAtOnce = [](auto access, const char* member) {
     try {

@@ -1,0 +1,123 @@
+// Waiting for the host thread in the Qt panel: events keep flowing, the pointer turns busy, and the
+// box after the limit keeps waiting, gives up, or goes away by itself when the host answers.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "panel/qt/PanelWindow.h"
+#include "panel/qt/QtCallWaiter.h"
+#include "tests/panel/qt/QtTestSupport.h"
+
+namespace orvane::panel::qt {
+namespace {
+
+using namespace std::chrono_literals;
+using orvane::testing::whenModalOpens;
+using Outcome = host::CallWaiter::Outcome;
+
+class QtWaiting : public ::testing::Test {
+ protected:
+  ~QtWaiting() override {
+    if (host.joinable()) host.join();
+  }
+  // The host thread's part: set the flag, then wake the waiter, from another thread.
+  void answerFromHost() {
+    host = std::thread([this] {
+      answered.store(true);
+      waiter.wake();
+    });
+  }
+  QString buttonText(QAbstractButton* button) { return button->text().remove(QLatin1Char('&')); }
+  void press(QMessageBox* box, const QString& text) {
+    for (QAbstractButton* button : box->buttons()) {
+      if (buttonText(button) == text) button->click();
+    }
+  }
+
+  PanelWindow window;
+  QtCallWaiter waiter{window, 60s};
+  std::atomic<bool> answered{false};
+  std::thread host;
+};
+
+TEST_F(QtWaiting, EventsAreHandledWhileWaitingAndTheAnswerEndsTheWait) {
+  bool timerRan = false;
+  QTimer::singleShot(0, [&] {
+    timerRan = true;  // the window's own events go on during the wait
+    answerFromHost();
+  });
+  EXPECT_EQ(waiter.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+  EXPECT_TRUE(timerRan);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // An answer that came before the wait began needs no wake-up at all.
+  EXPECT_EQ(waiter.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+}
+
+TEST_F(QtWaiting, ThePointerIsBusyWhileACallTakesLongAndNormalAfterwards) {
+  bool sawBusy = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    const QCursor* cursor = QApplication::overrideCursor();
+    if (!sawBusy && cursor && cursor->shape() == Qt::WaitCursor) {
+      sawBusy = true;
+      answerFromHost();
+    }
+  });
+  poll.start(10);
+  EXPECT_EQ(waiter.wait("SWITCHER_AddChannel", answered), Outcome::Answered);
+  EXPECT_TRUE(sawBusy);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(QtWaiting, RetryKeepsWaitingAndAnAnswerTakesTheOpenBoxAway) {
+  QtCallWaiter quick(window, 30ms);
+  quick.box.title = [] { return std::string("Orvane I/O Switcher 7"); };
+  QString title, text, defaultButton;
+  QStringList buttons;
+  whenModalOpens([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    text = box->text();
+    for (QAbstractButton* button : box->buttons()) buttons << buttonText(button);
+    if (box->defaultButton()) defaultButton = buttonText(box->defaultButton());
+    press(box, "Retry");
+    whenModalOpens([&](QWidget* again) {
+      EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // an ordinary pointer for the box
+      host = std::thread([&] {
+        answered.store(true);
+        quick.wake();
+      });
+      // Should the box stay, Cancel it so that the test fails instead of hanging.
+      QTimer::singleShot(20000, again,
+                         [&, again] { press(qobject_cast<QMessageBox*>(again), "Cancel"); });
+    });
+  });
+  EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+  EXPECT_EQ(title, "Orvane I/O Switcher 7");
+  EXPECT_TRUE(text.startsWith("Qelvix has not answered for 0.03 seconds.\n")) << text.toStdString();
+  EXPECT_TRUE(text.endsWith("Retry keeps waiting; Cancel closes this program."))
+      << text.toStdString();
+  EXPECT_EQ(buttons, (QStringList{"Retry", "Cancel"}));
+  EXPECT_EQ(defaultButton, "Retry");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(QtWaiting, CancelOrClosingTheBoxGivesUp) {
+  QtCallWaiter quick(window, 10ms);
+  whenModalOpens([&](QWidget* modal) { press(qobject_cast<QMessageBox*>(modal), "Cancel"); });
+  EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", answered), Outcome::GivenUp);
+  whenModalOpens([](QWidget* modal) { modal->close(); });
+  EXPECT_EQ(quick.wait("ORVANE_Reset", answered), Outcome::GivenUp);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+}  // namespace
+}  // namespace orvane::panel::qt
