@@ -187,6 +187,19 @@ int main(int argc, char** argv) {
           [&] { threadedSwitcher.get("IOSWITCHER_BUS_A"); });
     };
     report("com_round_trip_get", get(1));
+    // The control: two servers called directly, one against the other. The host thread's side
+    // calls a server of its own, so this is how much of its extra two servers differ by.
+    {
+      Program other(host::com::comFactory());
+      other.dispatcher.handle(ControlEvent{EventKind::Load});
+      host::Object& otherSwitcher = *other.controller.state().Switcher;
+      report("com_round_trip_get_x10_two_servers",
+             sideBySide(
+                 rounds, 10, [&] { switcher.get("IOSWITCHER_BUS_A"); },
+                 [&] { otherSwitcher.get("IOSWITCHER_BUS_A"); }));
+      std::int16_t cancel = 0;
+      other.controller.Form_Unload(cancel);
+    }
     report("com_round_trip_get_x10", get(10));
     std::int16_t address = 0;
     Variant a;
