@@ -1,8 +1,8 @@
 # The Windows program cross-compiled with MinGW-w64, and its tests under Wine: the COM binding in
 # process, the binding and the controller against our test automation server in a process of its
-# own, the Win32 panel, and the real panel program under Xvfb at four screen densities (the
-# prefix's DPI set to 96, 120, 144 and 192 in turn). Everything runs in a fresh Wine prefix that is
-# thrown away afterwards.
+# own, the same on the host thread against a member that never returns, the Win32 panel, and runs
+# of the real panel program under Xvfb at four screen densities (the prefix's DPI set to 96, 120,
+# 144 and 192 in turn). Everything runs in a fresh Wine prefix that is thrown away afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -74,6 +74,9 @@ run "COM binding tests" 60 wine "$bin/tests/windows/orvane_com_tests.exe"
 echo "--- the COM binding and the controller against the out-of-process test server"
 wine_tests="$bin/tests/windows/orvane_com_wine_tests.exe"
 run "cross-process tests" 150 wine "$wine_tests"
+
+echo "--- a host that stops answering: the binding on the host thread against a member that never returns"
+run "hung-host tests" 150 wine "$bin/tests/windows/orvane_hung_host_tests.exe"
 
 echo "--- the Win32 panel and the program under Xvfb"
 # A wineserver started without a display keeps a desktop without a driver: start afresh.

@@ -7,6 +7,12 @@
 // The pass-through probe: TEST_Sample serves one value of every automation type, TEST_SameAsSample
 // says whether a value that came back is that value bit for bit, and TEST_Probe makes the switcher
 // serve a sample as its constants and write it into by-reference outs, and check what comes back.
+//
+// A member can be made to never return, as a host does that has stopped answering: by TEST_Hang
+// (member, calls to answer first), or, for a client that a test does not control (the panel
+// program), by the values HangMember and HangAfterCalls under HKCU\Software\Orvane\TestServer,
+// read when the client creates the application. A hung call holds the server's only thread; the
+// process ends by itself HungLifetimeMs later.
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -35,6 +41,8 @@ constexpr ULONGLONG LingerMs = 2000;
 constexpr ULONGLONG IdleLimitMs = 60'000;
 constexpr ULONGLONG NobodyCameMs = 30'000;
 constexpr ULONGLONG LifetimeLimitMs = 10 * 60'000;
+constexpr DWORD HungLifetimeMs = 60'000;
+constexpr wchar_t HangKey[] = L"Software\\Orvane\\TestServer";
 
 std::atomic<long> liveObjects{0};
 std::atomic<long> serverLocks{0};
@@ -77,6 +85,7 @@ const wchar_t* const MemberNames[] = {
     L"TEST_Probe",
     L"TEST_ProbeChecks",
     L"TEST_ProbeMismatches",
+    L"TEST_Hang",
 };
 constexpr DISPID MemberCount = static_cast<DISPID>(sizeof MemberNames / sizeof MemberNames[0]);
 
@@ -101,6 +110,18 @@ struct Probe {
 struct Session {
   sim::SimulatedHost host;
   Probe probe;
+  std::string hangMember;  // empty: every member answers
+  long answersBeforeHang = 0;
+
+  // Counts a call of `member`; true when this one is to hang.
+  bool hangs(const std::string& member) {
+    if (hangMember.empty() || _stricmp(member.c_str(), hangMember.c_str()) != 0) return false;
+    if (answersBeforeHang > 0) {
+      --answersBeforeHang;
+      return false;
+    }
+    return true;
+  }
 };
 
 // The object of the interface samples; it lives as long as the process.
@@ -143,6 +164,29 @@ void setText(VARIANT* result, const std::string& text) {
 bool isConstant(const std::string& name) {
   return name == "IOSWITCHER_BUS_A" || name == "IOSWITCHER_BUS_B" || name == "IOSWITCHER_GROUP_X" ||
          name == "IOSWITCHER_GROUP_Y";
+}
+
+// The hang the test's registry values ask for, if any.
+void readHangSettings(Session& session) {
+  wchar_t member[128] = {};
+  DWORD size = sizeof member;
+  if (RegGetValueW(HKEY_CURRENT_USER, HangKey, L"HangMember", RRF_RT_REG_SZ, nullptr, member,
+                   &size) != ERROR_SUCCESS) {
+    return;
+  }
+  session.hangMember = com::toUtf8(std::wstring_view(member));
+  DWORD after = 0;
+  size = sizeof after;
+  if (RegGetValueW(HKEY_CURRENT_USER, HangKey, L"HangAfterCalls", RRF_RT_REG_DWORD, nullptr, &after,
+                   &size) == ERROR_SUCCESS) {
+    session.answersBeforeHang = static_cast<long>(after);
+  }
+}
+
+// Never answers: the caller waits until it gives up; the process ends some time later.
+[[noreturn]] void hangThenExit() {
+  Sleep(HungLifetimeMs);
+  ExitProcess(5);
 }
 
 void setException(EXCEPINFO* info, const std::string& text) {
@@ -234,6 +278,11 @@ Variant ServerDispatch::testMember(const std::string& name, Args args) {
   if (name == "TEST_ProcessId") return Variant(static_cast<std::int32_t>(GetCurrentProcessId()));
   if (name == "TEST_LiveObjects") return Variant(static_cast<std::int32_t>(host.liveObjects()));
   if (name == "TEST_Echo" && args.size() == 1) return args[0].current();
+  if (name == "TEST_Hang" && args.size() == 2) {
+    session_->hangMember = args[0].current().toText();
+    session_->answersBeforeHang = args[1].current().toInt16();
+    return Variant(true);
+  }
   if (name == "TEST_StatusWord" && args.size() == 2) {
     return Variant(static_cast<std::int32_t>(
         host.statusWord(args[0].current().toInt16(), args[1].current().toInt16())));
@@ -372,6 +421,7 @@ HRESULT ServerDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   if (id < 1 || id > MemberCount) return DISP_E_MEMBERNOTFOUND;
   if (!params) return E_INVALIDARG;
   const std::string name = com::toUtf8(std::wstring_view(MemberNames[id - 1]));
+  if (session_->hangs(name)) hangThenExit();
   const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   if (isPut && (params->cArgs != 1 || params->cNamedArgs != 1 ||
                 params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
@@ -466,6 +516,7 @@ class Factory final : public IClassFactory {
     lastActivity = GetTickCount64();
     try {
       auto session = std::make_shared<Session>();
+      readHangSettings(*session);
       ObjectRef application = session->host.factory()("Qelvix.Application");
       auto* object = new ServerDispatch(std::move(session), std::move(application), true);
       const HRESULT hr = object->QueryInterface(iid, out);

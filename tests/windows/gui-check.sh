@@ -19,6 +19,11 @@ if timeout 120 wine "$bin/tests/windows/orvane_win32_panel_tests.exe"; then
 else
   fail "Win32 panel tests"
 fi
+if timeout 120 wine "$bin/tests/windows/orvane_win32_waiter_tests.exe"; then
+  pass "waiting for the host thread: busy cursor and Retry/Cancel box"
+else
+  fail "waiting for the host thread"
+fi
 
 # waitForWindow NAME SECONDS: prints the id of the first visible window of that exact name.
 waitForWindow() {
@@ -209,6 +214,75 @@ elif grep -qE '^[0-9]+ms event handled Form_Load' "$trace" &&
 else
   fail "--simulate --trace: the trace lacks start-up lines: $(head -c 300 "$trace" 2> /dev/null)"
 fi
+
+# A host that stops answering: the test server answers the three status reads of start-up, and the
+# one after a click on X5 never returns. With a limit of 1 s the not-answering box comes (the
+# same title as the window); Escape is Cancel, which gives up the call, so the lost-connection box
+# follows; OK, and the program ends (exit code 0, as for any lost connection) without waiting for
+# the hung call. Starting the server can take longer than the limit: a box during start-up is
+# answered with Return (Retry), as the address prompt is (OK).
+hangKey='HKCU\Software\Orvane\TestServer'
+timeout 60 wine reg add "$hangKey" /v HangMember /d IOSWITCHER_GetFullStatus /f > /dev/null 2>&1
+timeout 60 wine reg add "$hangKey" /v HangAfterCalls /t REG_DWORD /d 3 /f > /dev/null 2>&1
+# waitForOtherWindow NAME EXCEPT SECONDS: like waitForWindow, for a window other than those in
+# EXCEPT (ids joined by |).
+waitForOtherWindow() {
+  local id="" i
+  for ((i = 0; i < $3 * 4; i++)); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | grep -Evx "$2" | head -1)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.25
+  done
+  return 1
+}
+wine "$bin/app/windows/orvane-panel.exe" --host-timeout-ms 1000 &
+panel=$!
+main=""
+for ((i = 0; i < 60; i++)); do
+  main=$(xdotool search --onlyvisible --name "^Orvane I/O Switcher 0\$" 2> /dev/null | head -1)
+  [ -n "$main" ] && break
+  if startup=$(waitForWindow "Orvane I/O Switcher" 1); then
+    xdotool windowfocus --sync "$startup" 2> /dev/null || true
+    xdotool key --clearmodifiers Return
+    sleep 0.5
+  fi
+done
+if [ -z "$main" ]; then
+  fail "hung host: the main window did not appear"
+else
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  border=$(((WIDTH - 585) / 2))
+  xdotool mousemove $((X + border + 144 + 12)) $((Y + HEIGHT - 51 - border + 8)) click 1
+  if ! box=$(waitForOtherWindow "Orvane I/O Switcher 0" "$main" 30); then
+    fail "hung host: no box after the limit"
+  else
+    pass "hung host: the not-answering box appeared"
+    /usr/bin/import -window root "$work/hung-box.png"
+    xdotool windowfocus --sync "$box" 2> /dev/null || true
+    xdotool key --clearmodifiers Escape
+    if ! lost=$(waitForOtherWindow "Orvane I/O Switcher 0" "$main|$box" 15); then
+      fail "hung host: no lost-connection box after Cancel"
+    else
+      pass "hung host: Cancel gave the lost-connection box"
+      xdotool windowfocus --sync "$lost" 2> /dev/null || true
+      okAt=$(date +%s%N)
+      xdotool key --clearmodifiers Return
+    fi
+  fi
+fi
+waitForExit "$panel"
+if [ -z "$rc" ]; then
+  fail "hung host: the program did not end within 15 s"
+  kill "$panel" 2> /dev/null
+elif [ "$rc" -ne 0 ]; then
+  fail "hung host: the program ended with exit code $rc"
+else
+  pass "hung host: the program ended with exit code 0 (within $((($(date +%s%N) - ${okAt:-0}) / 1000000)) ms of OK, polled every 250 ms)"
+fi
+timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
 
 # A host that cannot be created: the start-up box, OK, and a failing exit code. The ProgID is
 # unregistered for this run only.
