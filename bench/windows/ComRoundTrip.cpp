@@ -23,6 +23,7 @@
 #include "bench/BenchSupport.h"
 #include "controller/Controller.h"
 #include "host/HostThread.h"
+#include "host/com/AddressWake.h"
 #include "host/com/BusyHostRetry.h"
 #include "host/com/ComHost.h"
 #include "host/com/DispatchObject.h"
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
 
     // The hand-over itself: the same instant host, directly and through the host thread.
     panel::win32::Win32CallWaiter waiter({});
-    host::HostThread hostThread(waiter);
+    host::HostThread hostThread(waiter, {}, {}, std::make_unique<host::com::AddressWake>());
     const host::ObjectRef threaded = hostThread.wrap(bench::factoryFor(instant))("instant");
     report("instant_get",
            sideBySide(
@@ -221,7 +222,8 @@ int main(int argc, char** argv) {
     panel::win32::Win32CallWaiter waiter({});
     host::com::HostApartment hostApartment;
     host::HostThread hostThread(
-        waiter, [&] { hostApartment.enter(); }, [&] { hostApartment.leave(); });
+        waiter, [&] { hostApartment.enter(); }, [&] { hostApartment.leave(); },
+        std::make_unique<host::com::AddressWake>());
     const host::ObjectRef threadedRef = hostThread.wrap(unmarshal)("switcher");
     host::Object& threadedSwitcher = *threadedRef;
 
