@@ -205,27 +205,35 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "the switcher is not a COM object\n");
       return 1;
     }
-    IStream* stream = nullptr;
-    if (FAILED(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, dispatchObject->dispatch(),
-                                                     &stream))) {
-      std::fprintf(stderr, "the switcher could not be marshalled\n");
-      return 1;
-    }
-    const host::ObjectFactory unmarshal = [stream](const std::string&) -> host::ObjectRef {
-      IDispatch* dispatch = nullptr;
-      if (FAILED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch,
-                                                reinterpret_cast<void**>(&dispatch)))) {
-        throw host::HostError("CoGetInterfaceAndReleaseStream", "the switcher did not arrive");
+    // Each call hands out a factory for one more proxy of the switcher, to be made on a host
+    // thread.
+    const auto marshalled = [&]() -> host::ObjectFactory {
+      IStream* stream = nullptr;
+      if (FAILED(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, dispatchObject->dispatch(),
+                                                       &stream))) {
+        throw host::HostError("CoMarshalInterThreadInterfaceInStream", "failed");
       }
-      return host::com::wrapDispatch(host::com::ComPtr<IDispatch>::adopt(dispatch));
+      return [stream](const std::string&) -> host::ObjectRef {
+        IDispatch* dispatch = nullptr;
+        if (FAILED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch,
+                                                  reinterpret_cast<void**>(&dispatch)))) {
+          throw host::HostError("CoGetInterfaceAndReleaseStream", "the switcher did not arrive");
+        }
+        return host::com::wrapDispatch(host::com::ComPtr<IDispatch>::adopt(dispatch));
+      };
     };
     panel::win32::Win32CallWaiter waiter({});
     host::com::HostApartment hostApartment;
     host::HostThread hostThread(
         waiter, [&] { hostApartment.enter(); }, [&] { hostApartment.leave(); },
         std::make_unique<host::com::AddressWake>());
-    const host::ObjectRef threadedRef = hostThread.wrap(unmarshal)("switcher");
+    const host::ObjectRef threadedRef = hostThread.wrap(marshalled())("switcher");
     host::Object& threadedSwitcher = *threadedRef;
+    // For comparison, a host thread that sleeps on the portable condition variable.
+    host::com::HostApartment conditionApartment;
+    host::HostThread conditionThread(
+        waiter, [&] { conditionApartment.enter(); }, [&] { conditionApartment.leave(); });
+    const host::ObjectRef conditionRef = conditionThread.wrap(marshalled())("switcher");
 
     const auto get = [&](int pairs, int batch, Pace pace) {
       return sideBySide(
@@ -240,6 +248,10 @@ int main(int argc, char** argv) {
                [&] { switcher.get("IOSWITCHER_BUS_A"); }));
     report("com_round_trip_get_x10", get(rounds * 2, 10, Pace::Consecutive));
     report("com_round_trip_get_after_pause", get(rounds * 5, 1, Pace::AfterPause));
+    report("com_round_trip_get_after_pause_condition_wake",
+           sideBySide(
+               rounds * 5, 1, Pace::AfterPause, [&] { switcher.get("IOSWITCHER_BUS_A"); },
+               [&] { conditionRef->get("IOSWITCHER_BUS_A"); }));
     std::int16_t address = 0;
     Variant a;
     Variant b;
