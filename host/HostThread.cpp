@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <set>
@@ -84,17 +85,18 @@ struct Job {
 };
 
 struct HostThread::Shared {
-  explicit Shared(CallWaiter& w) : waiter(w) {}
+  Shared(CallWaiter& w, std::unique_ptr<HostWake> h) : waiter(w), hostWake(std::move(h)) {}
 
   CallWaiter& waiter;
+  std::unique_ptr<HostWake> hostWake;  // the host thread sleeps on `wakeWord` through it
   std::mutex mutex;
-  std::condition_variable hostWake;  // a job was posted, or the thread is to end
-  std::condition_variable changed;   // a job finished, or the thread has started
+  std::condition_variable changed;  // a job finished, or the thread has started
 
   // The hand-off. `posted` publishes the job to the host thread and `answered` the outcome back.
   std::atomic<bool> posted{false};
   std::atomic<bool> answered{false};
   std::atomic<bool> hostSleeping{false};
+  std::atomic<std::uint32_t> wakeWord{0};  // changed for each wake-up: a job, or the end
   std::atomic<bool> stopping{false};
   std::atomic<bool> givenUp{false};
 
@@ -116,6 +118,10 @@ struct HostThread::Shared {
   void runJob();
   void finishJob();
   void dropOrphans();
+  void wakeHost() {
+    wakeWord.fetch_add(1);
+    hostWake->wake(wakeWord);
+  }
 
   // The controller's side of one access: hands the job over and waits for it. Throws the host's
   // error, or HostError(member, NotResponding) when the operator gives up.
@@ -282,9 +288,14 @@ void HostThread::Shared::hostLoop(const std::function<void()>& enter,
 bool HostThread::Shared::awaitJob() {
   const auto ready = [this] { return posted.load() || stopping.load(); };
   if (!spinUntil(ready, HostSpin)) {
-    std::unique_lock lock(mutex);
+    // Sequentially consistent: the controller posts and then looks at `hostSleeping`, this thread
+    // announces its sleep and then looks at `posted`; one of the two sides sees the other.
     hostSleeping.store(true);
-    hostWake.wait(lock, ready);
+    for (;;) {
+      const std::uint32_t seen = wakeWord.load();
+      if (ready()) break;
+      hostWake->sleep(wakeWord, seen);
+    }
     hostSleeping.store(false);
   }
   if (!posted.load(std::memory_order_acquire)) return false;
@@ -375,10 +386,7 @@ void HostThread::Shared::perform(std::string_view member) {
     inFlight = true;
   }
   posted.store(true);  // publishes the job; pairs with the host's check before it sleeps
-  if (hostSleeping.load()) {
-    const std::lock_guard lock(mutex);
-    hostWake.notify_one();
-  }
+  if (hostSleeping.load()) wakeHost();
   const auto isAnswered = [this] { return answered.load(std::memory_order_acquire); };
   CallWaiter::Outcome outcome = CallWaiter::Outcome::Answered;
   if (!spinUntil(isAnswered, ControllerSpin)) {
@@ -434,8 +442,10 @@ void HostThread::Shared::orphan(ObjectRef inner) {
 
 // --- HostThread -----------------------------------------------------------------------------
 
-HostThread::HostThread(CallWaiter& waiter, std::function<void()> enter, std::function<void()> leave)
-    : shared_(std::make_shared<Shared>(waiter)) {
+HostThread::HostThread(CallWaiter& waiter, std::function<void()> enter, std::function<void()> leave,
+                       std::unique_ptr<HostWake> wake)
+    : shared_(std::make_shared<Shared>(
+          waiter, wake ? std::move(wake) : std::make_unique<ConditionWake>())) {
   shared_->self = shared_;
   thread_ = std::thread([shared = shared_, enter = std::move(enter), leave = std::move(leave)] {
     shared->hostLoop(enter, leave);
@@ -461,8 +471,8 @@ HostThread::~HostThread() {
       }
     }
     s.stopping.store(true);
-    s.hostWake.notify_one();
   }
+  s.wakeHost();
   if (s.givenUp) {
     thread_.detach();  // it may be stuck in the host for good
   } else {

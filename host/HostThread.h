@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "host/CallWaiter.h"
+#include "host/HostWake.h"
 #include "host/Object.h"
 
 namespace orvane::host {
@@ -25,9 +26,10 @@ inline constexpr const char* NotResponding = "the host is not responding";
 class HostThread {
  public:
   // enter runs first on the new thread (Windows enters a single-threaded apartment there), leave
-  // runs last, after every object has been released. An error of enter is rethrown here.
+  // runs last, after every object has been released. An error of enter is rethrown here. wake is
+  // how the host thread sleeps between calls; without one it uses a ConditionWake.
   explicit HostThread(CallWaiter& waiter, std::function<void()> enter = {},
-                      std::function<void()> leave = {});
+                      std::function<void()> leave = {}, std::unique_ptr<HostWake> wake = nullptr);
   // Releases the objects still held on the host thread and joins it; a thread that was given up
   // on is left to itself instead, as it may never return. The waiter must outlive this object.
   ~HostThread();

@@ -16,6 +16,7 @@
 #include "app/windows/VersionReport.h"
 #include "controller/Controller.h"
 #include "host/HostThread.h"
+#include "host/com/AddressWake.h"
 #include "host/com/ComHost.h"
 #include "host/com/HostApartment.h"
 #include "host/sim/SimulatedHost.h"
@@ -123,7 +124,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       enter = [&apartment] { apartment.enter(); };
       leave = [&apartment] { apartment.leave(); };
     }
-    orvane::host::HostThread hostThread(waiter, std::move(enter), std::move(leave));
+    orvane::host::HostThread hostThread(waiter, std::move(enter), std::move(leave),
+                                        std::make_unique<orvane::host::com::AddressWake>());
     orvane::host::ObjectFactory factory =
         hostThread.wrap(simulate ? simulated->factory() : orvane::host::com::comFactory());
 

@@ -34,11 +34,13 @@ reg "HKCR\\CLSID\\$clsid\\LocalServer32" /ve /d "$server"
 
 timeout 300 wine "$exe" "$rounds" | tr -d '\r' >"$work/com.txt" || { cat "$work/com.txt"; exit 1; }
 cat "$work/com.txt"
-# The host thread's extra time per call as a share of one out-of-process call: from the medians of
-# the pairs, and from the fastest call of each side.
+# The host thread's extra time per call as a share of one out-of-process call: the median of the
+# per-pair differences with its interquartile range, and from the fastest call of each side.
 awk '{v[$1] = $2}
-     END {for (m in v) if (m ~ /^com_round_trip_[a-z0-9_]*[a-z0-9]$/ && !(m ~ /host_thread|fastest/)) {
-            printf "%s_host_thread_share %.2f %%\n", m, 100 * v[m "_host_thread_extra"] / v[m]
+     END {for (m in v) if (m ~ /^com_round_trip_[a-z0-9_]*[a-z0-9]$/ && !(m ~ /host_thread|fastest|control/)) {
+            printf "%s_host_thread_share %.2f %% (IQR %.2f .. %.2f %%)\n", m,
+                   100 * v[m "_host_thread_extra"] / v[m], 100 * v[m "_host_thread_extra_q1"] / v[m],
+                   100 * v[m "_host_thread_extra_q3"] / v[m]
             printf "%s_host_thread_share_fastest %.2f %%\n", m,
                    100 * (v[m "_host_thread_fastest"] - v[m "_fastest"]) / v[m "_fastest"] }}' \
   "$work/com.txt"

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -202,6 +205,62 @@ TEST(HostThreadObjects, ObjectsPassedBackReachTheHostAsItsOwnAndConversionErrors
   EXPECT_EQ(seen, inner);
   EXPECT_EQ(field, 7);
   inner.reset();
+}
+
+// A platform's wake primitive: the sleeping host thread is woken through it for the next access
+// and for the end, and nothing else wakes it (a wake it never got would hang here). The counts
+// outlive the wake, which the host thread owns.
+struct WakeCounts {
+  std::atomic<int> sleeps{0};
+  std::atomic<int> wakes{0};
+  void awaitSleeps(int count) const {
+    while (sleeps.load() < count) std::this_thread::yield();
+  }
+};
+
+class CountingWake final : public HostWake {
+ public:
+  explicit CountingWake(WakeCounts& counts) : counts_(counts) {}
+  void sleep(const std::atomic<std::uint32_t>& word, std::uint32_t seen) override {
+    counts_.sleeps.fetch_add(1);
+    inner_.sleep(word, seen);
+  }
+  void wake(std::atomic<std::uint32_t>& word) override {
+    counts_.wakes.fetch_add(1);
+    inner_.wake(word);
+  }
+
+ private:
+  WakeCounts& counts_;
+  ConditionWake inner_;
+};
+
+TEST(HostThreadWake, TheSleepingThreadIsWokenThroughThePlatformWakeForEachAccessAndForTheEnd) {
+  panel::HeadlessCallWaiter waiter;
+  WakeCounts counts;
+  std::thread::id worked;
+  {
+    HostThread thread(waiter, {}, {}, std::make_unique<CountingWake>(counts));
+    counts.awaitSleeps(1);
+    thread.run("work", [&] { worked = std::this_thread::get_id(); });
+    EXPECT_GE(counts.wakes.load(), 1);
+    counts.awaitSleeps(2);
+    thread.run("work", [] {});
+    EXPECT_GE(counts.wakes.load(), 2);
+    counts.awaitSleeps(3);
+  }  // ends only once the destructor's wake has reached the sleeping thread
+  EXPECT_GE(counts.wakes.load(), 3);
+  EXPECT_NE(worked, std::this_thread::get_id());
+}
+
+TEST(HostThreadWake, ConditionWakeReturnsAtOnceForAWordThatHasAlreadyChanged) {
+  ConditionWake wake;
+  std::atomic<std::uint32_t> word{1};
+  wake.sleep(word, 0);  // would never return if it slept
+  std::thread sleeper([&] { wake.sleep(word, 1); });
+  word.store(2);
+  wake.wake(word);
+  sleeper.join();
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "controller/Controller.h"
 #include "host/HostThread.h"
+#include "host/com/AddressWake.h"
 #include "host/com/ComHost.h"
 #include "host/com/HostApartment.h"
 #include "panel/Dispatcher.h"
@@ -74,7 +75,8 @@ class GiveUpAfterLimit final : public CallWaiter {
 struct ThreadedHost {
   ThreadedHost()
       : thread(
-            waiter, [this] { apartment.enter(); }, [this] { apartment.leave(); }),
+            waiter, [this] { apartment.enter(); }, [this] { apartment.leave(); },
+            std::make_unique<com::AddressWake>()),
         factory(thread.wrap(com::comFactory())) {}
 
   GiveUpAfterLimit waiter;
