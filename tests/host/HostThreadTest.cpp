@@ -54,7 +54,6 @@ class OnTheHostThread : public ::testing::Test {
     app = thread.wrap(sim.factory())("Qelvix.Application");
     switcher = app->get("IOSwitcher").toObject();
   }
-  ~OnTheHostThread() override { sim.releaseBlocked(); }
 
   Variant fullStatus() {
     return switcher->call(GetFullStatus, {Arg::ref(address), Arg::ref(a), Arg::ref(b)});
@@ -103,7 +102,7 @@ TEST_F(OnTheHostThread, RetryKeepsWaitingUntilTheHostAnswers) {
   sim.injectFault(GetFullStatus, FaultSpec(FaultKind::Block, 1));
   int boxes = 0;
   waiter.operatorAnswer = [&](const panel::HeadlessCallWaiter::Box&) {
-    if (++boxes == 3) sim.releaseBlocked();
+    if (++boxes >= 3 && sim.blockedCalls() > 0) sim.releaseBlocked();
     return box::AnswerRetry;
   };
   EXPECT_EQ(fullStatus(), Variant(true));
@@ -124,7 +123,8 @@ TEST_F(OnTheHostThread, GivingUpFailsTheCallAndEverythingAfterItAndALateAnswerWr
   ASSERT_FALSE(waiter.boxes.empty());
   EXPECT_TRUE(thread.givenUp());
 
-  EXPECT_EQ(sim.blockedCalls(), 1);  // still held: and what it counted so far is visible here
+  // Once held (the give-up may come first on a busy machine), what it counted is visible here.
+  while (sim.blockedCalls() == 0) std::this_thread::yield();
   const long calls = sim.callCount();
   const auto failsAtOnce = [](auto access, const char* member) {
     try {
@@ -160,8 +160,7 @@ TEST(HostThreadLifetime, AThreadStuckInTheHostIsLeftBehindNotJoined) {
     HostThread thread(waiter);
     auto app = thread.wrap(sim.factory())("Qelvix.Application");
     EXPECT_THROW(app->get("IsInitialised"), HostError);
-  }                      // returns although the host thread is still blocked in the host
-  sim.releaseBlocked();  // let it finish in the background
+  }  // returns although the host thread is still blocked in the host, where it stays
 }
 
 TEST(HostThreadLifetime, EnterAndLeaveFrameTheThreadAndEnterErrorsComeBack) {

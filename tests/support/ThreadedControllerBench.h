@@ -38,8 +38,8 @@ struct ThreadedControllerBench {
       return controller::box::AnswerRetry;
     };
   }
-  // A call still held by a Block fault is let go, so that the abandoned thread can end.
-  ~ThreadedControllerBench() { sim.releaseBlocked(); }
+  // A call still held by a Block fault stays held: the abandoned thread is left stuck, as the
+  // program leaves it, and never runs again while the process ends.
   ThreadedControllerBench(const ThreadedControllerBench&) = delete;
   ThreadedControllerBench& operator=(const ThreadedControllerBench&) = delete;
 
