@@ -54,6 +54,20 @@ waitForExit() {
   done
 }
 
+# endedCleanly LABEL WHEN: waits for the panel program to end; a program still running 15 s
+# after WHEN (killed then) or a non-zero exit code fails LABEL. True when it ended with code 0.
+endedCleanly() {
+  waitForExit "$panel"
+  if [ -z "$rc" ]; then
+    fail "$1: the program did not end within 15 s$2"
+    kill "$panel" 2> /dev/null
+    return 1
+  elif [ "$rc" -ne 0 ]; then
+    fail "$1: the program ended with exit code $rc"
+    return 1
+  fi
+}
+
 # pixel X Y FILE: the colour of one pixel of a screenshot, as srgb(r,g,b).
 pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
 
@@ -96,13 +110,7 @@ checkAtDpi() {
       xdotool key --clearmodifiers alt+F4
     fi
   fi
-  waitForExit "$panel"
-  if [ -z "$rc" ]; then
-    fail "$dpi dpi: the program did not end within 15 s of Alt+F4"
-    kill "$panel" 2> /dev/null
-  elif [ "$rc" -ne 0 ]; then
-    fail "$dpi dpi: the program ended with exit code $rc"
-  else
+  if endedCleanly "$dpi dpi" " of Alt+F4"; then
     pass "$dpi dpi: the program closed with exit code 0"
   fi
 }
@@ -201,18 +209,14 @@ else
     xdotool key --clearmodifiers alt+F4
   fi
 fi
-waitForExit "$panel"
-if [ -z "$rc" ]; then
-  fail "--simulate: the program did not end within 15 s of Alt+F4"
-  kill "$panel" 2> /dev/null
-elif [ "$rc" -ne 0 ]; then
-  fail "--simulate: the program ended with exit code $rc"
-elif grep -qE '^[0-9]+ms event handled Form_Load' "$trace" &&
-  grep -qE '^[0-9]+ms host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True' "$trace" &&
-  grep -qE '^[0-9]+ms box InputBox\(' "$trace"; then
-  pass "--simulate --trace: $(wc -l < "$trace") trace lines, start-up and reset in them"
-else
-  fail "--simulate --trace: the trace lacks start-up lines: $(head -c 300 "$trace" 2> /dev/null)"
+if endedCleanly "--simulate" " of Alt+F4"; then
+  if grep -qE '^[0-9]+ms event handled Form_Load' "$trace" &&
+    grep -qE '^[0-9]+ms host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True' "$trace" &&
+    grep -qE '^[0-9]+ms box InputBox\(' "$trace"; then
+    pass "--simulate --trace: $(wc -l < "$trace") trace lines, start-up and reset in them"
+  else
+    fail "--simulate --trace: the trace lacks start-up lines: $(head -c 300 "$trace" 2> /dev/null)"
+  fi
 fi
 
 # A host that stops answering: the test server answers the three status reads of start-up, and the
@@ -273,13 +277,7 @@ else
     fi
   fi
 fi
-waitForExit "$panel"
-if [ -z "$rc" ]; then
-  fail "hung host: the program did not end within 15 s"
-  kill "$panel" 2> /dev/null
-elif [ "$rc" -ne 0 ]; then
-  fail "hung host: the program ended with exit code $rc"
-else
+if endedCleanly "hung host" ""; then
   pass "hung host: the program ended with exit code 0 (within $((($(date +%s%N) - ${okAt:-0}) / 1000000)) ms of OK, polled every 250 ms)"
 fi
 timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
