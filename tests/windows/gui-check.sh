@@ -25,34 +25,10 @@ else
   fail "waiting for the host thread"
 fi
 
-# waitForWindow NAME SECONDS: prints the id of the first visible window of that exact name.
-waitForWindow() {
-  local id="" i
-  for ((i = 0; i < $2 * 4; i++)); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | head -1)
-    if [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.25
-  done
-  return 1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/window-wait.sh"
 
-# waitForExit PID: waits up to 15 s for the program to end; sets rc to its exit code, or to empty
-# text when it is still running. (Not in a subshell: only this shell can wait for its child.)
-waitForExit() {
-  local i
-  rc=""
-  for ((i = 0; i < 60; i++)); do
-    if ! kill -0 "$1" 2> /dev/null; then
-      rc=0
-      wait "$1" || rc=$?
-      return
-    fi
-    sleep 0.25
-  done
-}
+# waitForWindow NAME SECONDS: prints the id of the first visible window of that exact name.
+waitForWindow() { waitForWindowMatching "^$1\$" "$2"; }
 
 # endedCleanly LABEL WHEN: waits for the panel program to end; a program still running 15 s
 # after WHEN (killed then) or a non-zero exit code fails LABEL. True when it ended with code 0.

@@ -95,34 +95,7 @@ installedAs() {
   fi
 }
 
-# waitForWindow PATTERN SECONDS: prints the id of the first visible window whose name matches.
-waitForWindow() {
-  local id="" i
-  for ((i = 0; i < $2 * 4; i++)); do
-    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | head -1)
-    if [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.25
-  done
-  return 1
-}
-
-# waitForExit PID: waits up to 15 s for the program to end; sets rc to its exit code, or to empty
-# text when it is still running.
-waitForExit() {
-  local i
-  rc=""
-  for ((i = 0; i < 60; i++)); do
-    if ! kill -0 "$1" 2> /dev/null; then
-      rc=0
-      wait "$1" || rc=$?
-      return
-    fi
-    sleep 0.25
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/window-wait.sh"
 
 echo "--- install $old_version"
 if msiexec /i "$(winepath -w "$old_msi")"; then
@@ -140,7 +113,7 @@ shown=$(timeout 60 wine "$installed_exe" --version | tr -d '\r')
 # With nowhere to write (a character device, as a console is), the version comes in a box.
 wine "$installed_exe" --version > /dev/null 2>&1 &
 program=$!
-if box=$(waitForWindow '^Orvane I/O Switcher$' 30); then
+if box=$(waitForWindowMatching '^Orvane I/O Switcher$' 30); then
   xdotool windowfocus --sync "$box" 2> /dev/null || true
   xdotool key --clearmodifiers Return
   waitForExit "$program"
@@ -153,11 +126,11 @@ fi
 start=$SECONDS
 wine "$installed_exe" --simulate > /dev/null 2>&1 &
 program=$!
-if prompt=$(waitForWindow '^Orvane I/O Switcher$' 30); then
+if prompt=$(waitForWindowMatching '^Orvane I/O Switcher$' 30); then
   pass "the installed program shows the address prompt ($((SECONDS - start)) s)"
   xdotool windowfocus --sync "$prompt" 2> /dev/null || true
   xdotool key --clearmodifiers Return # address 0, which the simulated host answers
-  if main=$(waitForWindow '^Orvane I/O Switcher 0' 30); then
+  if main=$(waitForWindowMatching '^Orvane I/O Switcher 0' 30); then
     pass "the panel of switcher 0 opens"
     xdotool windowfocus --sync "$main" 2> /dev/null || true
     xdotool key --clearmodifiers alt+F4
