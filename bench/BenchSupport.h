@@ -19,6 +19,7 @@ class CountingView : public panel::View {
   void setEnabled(panel::ControlId, bool) override { ++operations; }
   void setCaption(panel::ControlId, const std::string&) override { ++operations; }
   void setWindowCaption(const std::string&) override { ++operations; }
+  void setCaptionSuffix(const std::string&) override {}
   void addListEntry(const std::string&, std::int16_t) override { ++operations; }
   void setListIndex(std::int16_t index) override {
     ++operations;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include <atomic>
+#include <functional>
 #include <string_view>
 
 namespace orvane::host {
 
 // How the controller's thread spends the time while one host call runs on the host thread. Each
-// panel provides one: it keeps the window painted (operator input stays queued until the operation
-// has finished), shows the busy cursor once a call takes a while, and after the time limit asks the
-// operator whether to keep waiting. The headless one lets tests script that answer.
+// panel provides one (panel/HostWait): it keeps the window painted while operator input stays
+// queued, shows the busy cursor once a call takes a while, and after the time limit asks the
+// operator whether to keep waiting.
 class CallWaiter {
  public:
   enum class Outcome {
@@ -18,12 +18,12 @@ class CallWaiter {
 
   virtual ~CallWaiter() = default;
 
-  // On the controller's thread: returns once answered() is true, or GivenUp when the operator gives
-  // up on the call. member names the call, for the box and the trace.
-  virtual Outcome wait(std::string_view member, const std::atomic<bool>& answered) = 0;
+  // On the controller's thread: returns Answered once answered() is true, or GivenUp when the
+  // operator gives up on the call. member names the call. answered() is cheap and thread-safe.
+  virtual Outcome wait(std::string_view member, const std::function<bool()>& answered) = 0;
 
-  // On the host thread, after the call has returned and `answered` has been set: wakes wait().
-  // Thread-safe; may come before wait() has even started.
+  // From the host thread, once answered() has turned true: makes wait() look again soon. Must not
+  // block; may come before wait() has started, or after it has returned.
   virtual void wake() = 0;
 };
 

@@ -1,12 +1,7 @@
 #include "host/HostThread.h"
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <deque>
 #include <exception>
-#include <mutex>
-#include <set>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -17,26 +12,6 @@ namespace orvane::host {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Both threads spin briefly before they sleep: a host call to the simulated host takes well under
-// a microsecond, and waking a sleeping thread costs many times that. The host thread keeps
-// spinning a little after each call, since the controller's next call usually follows at once.
-constexpr auto ControllerSpin = std::chrono::microseconds(100);
-constexpr auto HostSpin = std::chrono::microseconds(200);
-
-template <class Ready>
-bool spinUntil(Ready ready, Clock::duration limit) {
-  const auto start = Clock::now();
-  for (unsigned round = 1;; ++round) {
-    if (ready()) return true;
-    if (round % 64 == 0) {
-      if (Clock::now() - start > limit) return false;
-      std::this_thread::yield();  // on a busy machine the other side may need this core
-    }
-  }
-}
-
 // The storage for a copy of each kind of field that a by-reference argument can name.
 template <class>
 struct FieldCopyOf;
@@ -46,410 +21,342 @@ struct FieldCopyOf<std::variant<Field*...>> {
 };
 using FieldCopy = FieldCopyOf<Arg::FieldRef>::type;
 
-std::string goneMessage() {
-  return "the host thread has ended";
-}
+constexpr const char* ThreadEnded = "the host thread has ended";
 
 }  // namespace
 
-class ThreadObject;
+// One access, from the controller's thread to the host thread and back. The host thread carries it
+// out and marks it done; the controller's thread reads the answer only once it is done, and never
+// if it has abandoned the access.
+struct HostAccess {
+  explicit HostAccess(std::string name) : member(std::move(name)) {}
 
-// One access handed to the host thread. There is one slot, reused for every access (the
-// controller makes one at a time), so an ordinary call allocates nothing once it has run once.
-struct Job {
-  enum class Kind { Create, Call, Get, Put, Release, Run };
-  Kind kind = Kind::Call;
-  std::string member;  // the ProgID for Create
-  Object* target = nullptr;
-  std::shared_ptr<const ObjectFactory> factory;
-  std::vector<Arg> args;          // as the host sees them: by-reference ones name `copies`
-  std::vector<FieldCopy> copies;  // one per argument; only those of references are used
-  Variant value;                  // for Put
-  ObjectRef released;             // for Release
-  std::function<void()> work;     // for Run
-  // What came back. Objects in the result and the copies are still the host's own; only the
-  // controller's thread wraps them, once the access has been answered.
+  std::string member;
+  std::function<Variant()> work;  // holds the inputs; run and dropped on the host thread
+  std::vector<FieldCopy> outs;    // the by-reference fields as the host sees and writes them
   Variant result;
   std::exception_ptr error;
-
-  // Drops everything the host handed out or was handed: on the host thread only.
-  void clearOnHostThread() {
-    args.clear();
-    for (auto& copy : copies) copy = FieldCopy();
-    value = Variant();
-    released.reset();
-    work = nullptr;
-    result = Variant();
-    factory.reset();
-  }
+  bool waitedFor = true;  // false for a release: nobody waits for it
+  // Under the mutex.
+  bool done = false;
+  bool abandoned = false;
 };
 
 struct HostThread::Shared {
-  Shared(CallWaiter& w, std::unique_ptr<HostWake> h) : waiter(w), hostWake(std::move(h)) {}
+  Shared(CallWaiter& w, std::unique_ptr<ThreadHome> h) : waiter(w), home(std::move(h)) {}
 
   CallWaiter& waiter;
-  std::unique_ptr<HostWake> hostWake;  // the host thread sleeps on `wakeWord` through it
+  std::unique_ptr<ThreadHome> home;
+
   std::mutex mutex;
-  std::condition_variable changed;  // a job finished, or the thread has started
-
-  // The hand-off. `posted` publishes the job to the host thread and `answered` the outcome back.
-  std::atomic<bool> posted{false};
-  std::atomic<bool> answered{false};
-  std::atomic<bool> hostSleeping{false};
-  std::atomic<std::uint32_t> wakeWord{0};  // changed for each wake-up: a job, or the end
-  std::atomic<bool> stopping{false};
-  std::atomic<bool> givenUp{false};
-
-  // Under the mutex.
-  bool inFlight = false;           // the host thread has a job that it has not finished
-  bool abandoned = false;          // the controller stopped waiting for the job in flight
-  bool started = false;            // enter has run
-  bool hostGone = false;           // the host thread has ended
-  std::vector<ObjectRef> orphans;  // objects to be released on the host thread when it can
-  std::set<ThreadObject*> live;    // the objects handed out and not yet destroyed
+  std::condition_variable changed;  // the thread has started, or an access has been carried out
+  std::deque<std::shared_ptr<HostAccess>> queue;
+  bool started = false;
+  bool running = false;   // the host thread is carrying out an access
+  bool stopping = false;  // no more accesses; the thread ends once the queue is empty
+  bool ended = false;
+  bool givenUp = false;
   std::exception_ptr enterError;
+  std::weak_ptr<Shared> self;
 
-  // The controller's thread only.
-  bool busy = false;  // waiting for an access, so no other may start
-  Job job;
+  // The host thread.
+  void hostLoop();
+  static void carryOut(HostAccess& access);
 
-  void hostLoop(const std::function<void()>& enter, const std::function<void()>& leave);
-  bool awaitJob();
-  void runJob();
-  void finishJob();
-  void dropOrphans();
-  void wakeHost() {
-    wakeWord.fetch_add(1);
-    hostWake->wake(wakeWord);
-  }
-
-  // The controller's side of one access: hands the job over and waits for it. Throws the host's
-  // error, or HostError(member, NotResponding) when the operator gives up.
-  void perform(std::string_view member);
-  void checkUsable(std::string_view member) const;
+  // The controller's thread.
+  Variant perform(std::string name, std::function<Variant()> work,
+                  std::vector<FieldCopy> outs = {});
+  Variant performWritingOuts(std::shared_ptr<HostAccess> access);
+  void release(std::function<void()> drop);
   Variant fromHost(Variant value);
   Variant toHost(const Variant& value) const;
   ObjectRef adopt(ObjectRef inner);
-  void orphan(ObjectRef inner);
-  std::weak_ptr<Shared> self;
 };
+
+// --- the host thread ------------------------------------------------------------------------
+
+void HostThread::Shared::hostLoop() {
+  std::exception_ptr failedToEnter;
+  try {
+    home->enter();
+  } catch (...) {
+    failedToEnter = std::current_exception();
+  }
+  std::unique_lock lock(mutex);
+  started = true;
+  changed.notify_all();
+  if (failedToEnter) {
+    enterError = failedToEnter;
+    ended = true;
+    return;
+  }
+
+  for (;;) {
+    home->sleepUntil(lock, [this] { return !queue.empty() || stopping; });
+    if (queue.empty()) break;  // stopping, and every queued release has run
+    const std::shared_ptr<HostAccess> access = std::move(queue.front());
+    queue.pop_front();
+    running = !access->abandoned;  // an access given up on before it started is not made
+    lock.unlock();
+    if (running) carryOut(*access);
+    access->work = nullptr;  // what it held is let go here, on the host thread
+    lock.lock();
+    running = false;
+    access->done = true;
+    if (access->abandoned) {
+      // Nobody reads this answer any more: whatever the host handed out is let go here.
+      lock.unlock();
+      access->result = Variant();
+      access->outs.clear();
+      lock.lock();
+    } else if (access->waitedFor) {
+      waiter.wake();  // under the lock: the waiter cannot have returned before it sees `done`
+    }
+    changed.notify_all();
+  }
+  ended = true;  // from here on a release is made by whoever drops the object
+  changed.notify_all();
+  lock.unlock();
+  try {
+    home->leave();
+  } catch (...) {  // nothing is left to tell about it
+  }
+}
+
+void HostThread::Shared::carryOut(HostAccess& access) {
+  try {
+    access.result = access.work();
+  } catch (...) {
+    access.error = std::current_exception();
+    access.outs.clear();  // a failed access writes no outs
+  }
+}
+
+// --- the controller's thread ----------------------------------------------------------------
+
+// Queues the access and waits for it. Throws the host's error, or HostError(member,
+// NotResponding) when the operator gives up or has given up before.
+Variant HostThread::Shared::perform(std::string name, std::function<Variant()> work,
+                                    std::vector<FieldCopy> outs) {
+  auto access = std::make_shared<HostAccess>(std::move(name));
+  access->work = std::move(work);
+  access->outs = std::move(outs);
+  return performWritingOuts(std::move(access));
+}
+
+Variant HostThread::Shared::performWritingOuts(std::shared_ptr<HostAccess> access) {
+  {
+    const std::lock_guard lock(mutex);
+    if (givenUp) throw HostError(access->member, NotResponding);
+    if (stopping || ended) throw HostError(access->member, ThreadEnded);
+    queue.push_back(access);
+    home->wakeUp();
+  }
+  const auto answered = [&] {
+    const std::lock_guard lock(mutex);
+    return access->done;
+  };
+  CallWaiter::Outcome outcome = CallWaiter::Outcome::GivenUp;
+  try {
+    outcome = waiter.wait(access->member, answered);
+  } catch (...) {  // a waiter that fails cannot wait any longer
+  }
+  {
+    const std::lock_guard lock(mutex);
+    // An answer that arrived before the operator gave up counts as an answer.
+    if (outcome == CallWaiter::Outcome::GivenUp && !access->done) {
+      access->abandoned = true;
+      givenUp = true;
+      throw HostError(access->member, NotResponding);
+    }
+  }
+  if (access->error) std::rethrow_exception(access->error);
+  return std::move(access->result);
+}
+
+// Releases are queued and not waited for; they run before the next access.
+void HostThread::Shared::release(std::function<void()> drop) {
+  std::unique_lock lock(mutex);
+  if (ended) {
+    lock.unlock();
+    drop();  // no host thread is left to release it on
+    return;
+  }
+  auto access = std::make_shared<HostAccess>("Release");
+  access->work = [drop = std::move(drop)] {
+    drop();
+    return Variant();
+  };
+  access->waitedFor = false;
+  queue.push_back(std::move(access));
+  home->wakeUp();
+}
 
 // The controller's handle on one host object: each access runs on the host thread.
 class ThreadObject final : public Object {
  public:
   ThreadObject(std::shared_ptr<HostThread::Shared> shared, ObjectRef inner)
-      : shared_(std::move(shared)), inner_(std::move(inner)) {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->live.insert(this);
-  }
-
+      : shared_(std::move(shared)), inner_(std::move(inner)) {}
   ~ThreadObject() override {
-    auto& s = *shared_;
-    {
-      const std::lock_guard lock(s.mutex);
-      s.live.erase(this);
-    }
-    if (!inner_) return;
-    if (s.givenUp || s.stopping || s.busy) {
-      s.orphan(std::move(inner_));
-      return;
-    }
-    s.job.kind = Job::Kind::Release;
-    s.job.member.assign("Release");
-    s.job.released = std::move(inner_);
-    try {
-      s.perform("Release");
-    } catch (...) {  // a release that fails or is given up on has nothing left to undo
-    }
+    shared_->release([inner = std::move(inner_)]() mutable { inner.reset(); });
   }
   ThreadObject(const ThreadObject&) = delete;
   ThreadObject& operator=(const ThreadObject&) = delete;
 
   Variant call(std::string_view member, Args args) override {
-    auto& s = *shared_;
-    s.checkUsable(member);
-    prepare(Job::Kind::Call, member);
-    Job& job = s.job;
-    job.args.clear();
-    if (job.copies.size() < args.size()) job.copies.resize(args.size());
+    auto access = std::make_shared<HostAccess>(std::string(member));
+    // The host sees copies of the referenced fields; hostArgs point into them.
+    access->outs.resize(args.size());
+    std::vector<Arg> hostArgs;
+    hostArgs.reserve(args.size());
     for (std::size_t i = 0; i < args.size(); ++i) {
       if (!args[i].isRef()) {
-        job.args.emplace_back(s.toHost(args[i].current()));
+        hostArgs.emplace_back(shared_->toHost(args[i].current()));
         continue;
       }
       std::visit(
           [&](auto* field) {
             using Field = std::remove_pointer_t<decltype(field)>;
-            auto& copy = job.copies[i].template emplace<Field>(*field);
-            if constexpr (std::is_same_v<Field, Variant>) copy = s.toHost(*field);
-            job.args.push_back(Arg::ref(copy));
+            auto& copy = access->outs[i].template emplace<Field>(*field);
+            if constexpr (std::is_same_v<Field, Variant>) copy = shared_->toHost(*field);
+            hostArgs.push_back(Arg::ref(copy));
           },
           args[i].field());
     }
-    s.perform(member);
+    access->work = [target = inner_, name = std::string(member), hostArgs = std::move(hostArgs)] {
+      return target->call(name, Args(hostArgs));
+    };
+    Variant result = shared_->performWritingOuts(access);
     // The outs reach the controller's fields here, on its own thread, and only for an answer.
-    std::vector<Variant> replaced;  // objects the fields held, let go once the job slot is free
     for (std::size_t i = 0; i < args.size(); ++i) {
       if (!args[i].isRef()) continue;
       std::visit(
           [&](auto* field) {
             using Field = std::remove_pointer_t<decltype(field)>;
-            auto& copy = std::get<Field>(job.copies[i]);
+            auto& copy = std::get<Field>(access->outs[i]);
             if constexpr (std::is_same_v<Field, Variant>) {
-              Variant old = std::exchange(*field, s.fromHost(std::move(copy)));
-              if (old.kind() == Variant::Kind::Object) replaced.push_back(std::move(old));
+              *field = shared_->fromHost(std::move(copy));
             } else {
               *field = copy;
             }
           },
           args[i].field());
     }
-    return s.fromHost(std::move(job.result));
+    return shared_->fromHost(std::move(result));
   }
 
   Variant get(std::string_view member) override {
-    auto& s = *shared_;
-    s.checkUsable(member);
-    prepare(Job::Kind::Get, member);
-    s.perform(member);
-    return s.fromHost(std::move(s.job.result));
+    return shared_->fromHost(shared_->perform(
+        std::string(member),
+        [target = inner_, name = std::string(member)] { return target->get(name); }));
   }
 
   void put(std::string_view member, const Variant& value) override {
-    auto& s = *shared_;
-    s.checkUsable(member);
-    prepare(Job::Kind::Put, member);
-    s.job.value = s.toHost(value);
-    s.perform(member);
+    shared_->perform(std::string(member), [target = inner_, name = std::string(member),
+                                           value = shared_->toHost(value)] {
+      target->put(name, value);
+      return Variant();
+    });
   }
   using Object::call;
 
-  // The host's own object, for passing it back to the host; on the host thread only.
+  // The host's own object, for passing it back to the host.
   const ObjectRef& inner() const { return inner_; }
-  // The host thread is ending: it releases the object itself.
-  ObjectRef takeInner() { return std::move(inner_); }
   const HostThread::Shared* owner() const { return shared_.get(); }
 
  private:
-  void prepare(Job::Kind kind, std::string_view member) {
-    if (!inner_) throw HostError(std::string(member), goneMessage());
-    Job& job = shared_->job;
-    job.kind = kind;
-    job.member.assign(member);
-    job.target = inner_.get();
-  }
-
   std::shared_ptr<HostThread::Shared> shared_;
   ObjectRef inner_;
 };
 
-// --- the host thread ------------------------------------------------------------------------
+// A value of the host's that the core cannot read by itself. Reading it may call into the host (an
+// interface inside it, a conversion through the host's own type system), so every reading runs on
+// the host thread, and an object found inside it is handed out like any other.
+class ThreadForeign final : public ForeignValue {
+ public:
+  ThreadForeign(std::shared_ptr<HostThread::Shared> shared, ForeignRef inner)
+      : shared_(std::move(shared)), inner_(std::move(inner)) {}
+  ~ThreadForeign() override {
+    shared_->release([inner = std::move(inner_)]() mutable { inner.reset(); });
+  }
+  ThreadForeign(const ThreadForeign&) = delete;
+  ThreadForeign& operator=(const ThreadForeign&) = delete;
 
-void HostThread::Shared::hostLoop(const std::function<void()>& enter,
-                                  const std::function<void()>& leave) {
-  try {
-    if (enter) enter();
-  } catch (...) {
-    const std::lock_guard lock(mutex);
-    enterError = std::current_exception();
-    started = true;
-    hostGone = true;
-    changed.notify_all();
-    return;
+  bool toBool() const override {
+    return read("toBool", [](const ForeignValue& v) { return Variant(v.toBool()); }).toBool();
   }
-  {
-    const std::lock_guard lock(mutex);
-    started = true;
-    changed.notify_all();
+  std::int16_t toInt16() const override {
+    return read("toInt16", [](const ForeignValue& v) { return Variant(v.toInt16()); }).toInt16();
   }
-  while (awaitJob()) {
-    dropOrphans();
-    runJob();
-    finishJob();
+  double toNumber() const override {
+    return read("toNumber", [](const ForeignValue& v) { return Variant(v.toNumber()); })
+        .toNumber();
   }
-  // Whatever is still held, a late answer's leftovers included, goes here, before leave.
-  job.clearOnHostThread();
-  std::vector<ObjectRef> last;
-  {
-    const std::lock_guard lock(mutex);
-    hostGone = true;
-    last.swap(orphans);
+  std::string toText() const override {
+    return read("toText", [](const ForeignValue& v) { return Variant(v.toText()); }).toText();
   }
-  last.clear();
-  if (leave) {
+  ObjectRef toObject() const override {
+    ObjectRef inner =
+        read("toObject", [](const ForeignValue& v) { return Variant(v.toObject()); }).toObject();
+    return inner ? shared_->adopt(std::move(inner)) : nullptr;
+  }
+  std::string describe() const override {
     try {
-      leave();
-    } catch (...) {  // nothing is left to tell about it
+      return read("describe", [](const ForeignValue& v) { return Variant(v.describe()); })
+          .toText();
+    } catch (const AutomationError& error) {
+      return std::string("<") + error.what() + ">";
     }
   }
-}
 
-// Waits for the next job; false when the thread is to end instead.
-bool HostThread::Shared::awaitJob() {
-  const auto ready = [this] { return posted.load() || stopping.load(); };
-  if (!spinUntil(ready, HostSpin)) {
-    // Sequentially consistent: the controller posts and then looks at `hostSleeping`, this thread
-    // announces its sleep and then looks at `posted`; one of the two sides sees the other.
-    hostSleeping.store(true);
-    for (;;) {
-      const std::uint32_t seen = wakeWord.load();
-      if (ready()) break;
-      hostWake->sleep(wakeWord, seen);
-    }
-    hostSleeping.store(false);
-  }
-  if (!posted.load(std::memory_order_acquire)) return false;
-  posted.store(false, std::memory_order_relaxed);
-  return true;
-}
+  const ForeignRef& inner() const { return inner_; }
+  const HostThread::Shared* owner() const { return shared_.get(); }
 
-void HostThread::Shared::runJob() {
-  job.error = nullptr;
-  try {
-    switch (job.kind) {
-      case Job::Kind::Create:
-        job.result = Variant((*job.factory)(job.member));
-        break;
-      case Job::Kind::Call:
-        job.result = job.target->call(job.member, Args(job.args));
-        break;
-      case Job::Kind::Get:
-        job.result = job.target->get(job.member);
-        break;
-      case Job::Kind::Put:
-        job.target->put(job.member, job.value);
-        break;
-      case Job::Kind::Release:
-        job.released.reset();
-        break;
-      case Job::Kind::Run:
-        job.work();
-        break;
-    }
-  } catch (...) {
-    job.error = std::current_exception();
-    // A failed access writes no outs: the controller's fields keep their values.
-    job.result = Variant();
-    for (auto& copy : job.copies) copy = FieldCopy();
+ private:
+  Variant read(const char* what, Variant (*reading)(const ForeignValue&)) const {
+    return shared_->perform(what, [inner = inner_, reading] { return reading(*inner); });
   }
-  // What was passed in is let go here; the outs and the result wait for the controller.
-  job.args.clear();
-  job.value = Variant();
-  job.released.reset();
-  job.work = nullptr;
-  job.factory.reset();
-}
 
-void HostThread::Shared::finishJob() {
-  bool late = false;
-  {
-    const std::lock_guard lock(mutex);
-    inFlight = false;
-    late = abandoned;
-    if (!late) {
-      // Sequentially consistent: a waiter may skip wake-ups until it has announced its wait and
-      // then looked at `answered`; one of the two sides then sees the other.
-      answered.store(true);
-      waiter.wake();
-    }
-    changed.notify_all();
-  }
-  if (late) job.clearOnHostThread();  // nobody waits for it any more
-}
+  std::shared_ptr<HostThread::Shared> shared_;
+  ForeignRef inner_;
+};
 
-void HostThread::Shared::dropOrphans() {
-  std::vector<ObjectRef> dropped;
-  {
-    const std::lock_guard lock(mutex);
-    if (orphans.empty()) return;
-    dropped.swap(orphans);
-  }
-}
-
-// --- the controller's side ------------------------------------------------------------------
-
-void HostThread::Shared::checkUsable(std::string_view member) const {
-  if (givenUp.load(std::memory_order_relaxed)) throw HostError(std::string(member), NotResponding);
-  if (stopping.load(std::memory_order_relaxed)) throw HostError(std::string(member), goneMessage());
-  if (busy) {
-    // Only a handler nested inside a wait could get here; the panels never run one.
-    throw HostError(std::string(member), "another host call is still waiting for its answer");
-  }
-}
-
-void HostThread::Shared::perform(std::string_view member) {
-  busy = true;
-  answered.store(false, std::memory_order_relaxed);
-  {
-    // Cheap: the host thread holds the mutex only for a moment at the end of each job.
-    const std::lock_guard lock(mutex);
-    inFlight = true;
-  }
-  posted.store(true);  // publishes the job; pairs with the host's check before it sleeps
-  if (hostSleeping.load()) wakeHost();
-  const auto isAnswered = [this] { return answered.load(std::memory_order_acquire); };
-  CallWaiter::Outcome outcome = CallWaiter::Outcome::Answered;
-  if (!spinUntil(isAnswered, ControllerSpin)) {
-    try {
-      outcome = waiter.wait(member, answered);
-    } catch (...) {
-      outcome = CallWaiter::Outcome::GivenUp;  // a waiter that fails cannot wait any longer
-    }
-  }
-  if (outcome == CallWaiter::Outcome::GivenUp) {
-    {
-      const std::lock_guard lock(mutex);
-      abandoned = true;
-      givenUp.store(true);
-    }
-    busy = false;
-    throw HostError(std::string(member), NotResponding);
-  }
-  (void)isAnswered();  // acquire, whatever the waiter used to see the answer
-  busy = false;
-  if (job.error) std::rethrow_exception(std::exchange(job.error, nullptr));
-}
-
-// Objects the host returns are wrapped, so that their accesses run on the host thread too.
+// Objects and foreign values the host returns are wrapped, so that whatever reaches the host
+// through them runs on the host thread too.
 Variant HostThread::Shared::fromHost(Variant value) {
-  if (value.kind() != Variant::Kind::Object) return value;
-  ObjectRef inner = value.toObject();
-  if (!inner) return value;
-  return Variant(adopt(std::move(inner)));
+  if (value.kind() == Variant::Kind::Object) {
+    ObjectRef inner = value.toObject();
+    return inner ? Variant(adopt(std::move(inner))) : value;
+  }
+  if (value.kind() == Variant::Kind::Foreign) {
+    return Variant(ForeignRef(std::make_shared<ThreadForeign>(self.lock(), value.toForeign())));
+  }
+  return value;
 }
 
 ObjectRef HostThread::Shared::adopt(ObjectRef inner) {
   return std::make_shared<ThreadObject>(self.lock(), std::move(inner));
 }
 
-// An object of ours that goes back to the host is passed as the host's own object.
+// What goes back to the host goes as the host's own object or value.
 Variant HostThread::Shared::toHost(const Variant& value) const {
-  if (value.kind() != Variant::Kind::Object) return value;
-  const auto* wrapped = dynamic_cast<const ThreadObject*>(value.toObject().get());
-  if (wrapped == nullptr || wrapped->owner() != this) return value;
-  return Variant(wrapped->inner());
-}
-
-void HostThread::Shared::orphan(ObjectRef inner) {
-  std::unique_lock lock(mutex);
-  if (hostGone) {
-    lock.unlock();
-    inner.reset();  // no host thread is left to release it on
-    return;
+  if (value.kind() == Variant::Kind::Object) {
+    const auto* wrapped = dynamic_cast<const ThreadObject*>(value.toObject().get());
+    if (wrapped != nullptr && wrapped->owner() == this) return Variant(wrapped->inner());
+  } else if (value.kind() == Variant::Kind::Foreign) {
+    const auto* wrapped = dynamic_cast<const ThreadForeign*>(value.toForeign().get());
+    if (wrapped != nullptr && wrapped->owner() == this) return Variant(wrapped->inner());
   }
-  orphans.push_back(std::move(inner));
+  return value;
 }
 
 // --- HostThread -----------------------------------------------------------------------------
 
-HostThread::HostThread(CallWaiter& waiter, std::function<void()> enter, std::function<void()> leave,
-                       std::unique_ptr<HostWake> wake)
-    : shared_(std::make_shared<Shared>(
-          waiter, wake ? std::move(wake) : std::make_unique<ConditionWake>())) {
+HostThread::HostThread(CallWaiter& waiter, std::unique_ptr<ThreadHome> home)
+    : shared_(std::make_shared<Shared>(waiter,
+                                       home ? std::move(home) : std::make_unique<ConditionHome>())) {
   shared_->self = shared_;
-  thread_ = std::thread([shared = shared_, enter = std::move(enter), leave = std::move(leave)] {
-    shared->hostLoop(enter, leave);
-  });
+  thread_ = std::thread([shared = shared_] { shared->hostLoop(); });
   std::unique_lock lock(shared_->mutex);
   shared_->changed.wait(lock, [this] { return shared_->started; });
   if (shared_->enterError) {
@@ -461,19 +368,14 @@ HostThread::HostThread(CallWaiter& waiter, std::function<void()> enter, std::fun
 }
 
 HostThread::~HostThread() {
-  auto& s = *shared_;
+  bool leaveBehind = false;
   {
-    const std::lock_guard lock(s.mutex);
-    // Objects the controller still holds are released here, on the host thread, before it ends.
-    if (!s.givenUp) {
-      for (ThreadObject* object : s.live) {
-        if (ObjectRef inner = object->takeInner()) s.orphans.push_back(std::move(inner));
-      }
-    }
-    s.stopping.store(true);
+    const std::lock_guard lock(shared_->mutex);
+    shared_->stopping = true;
+    shared_->home->wakeUp();
+    leaveBehind = shared_->givenUp;
   }
-  s.wakeHost();
-  if (s.givenUp) {
+  if (leaveBehind) {
     thread_.detach();  // it may be stuck in the host for good
   } else {
     thread_.join();
@@ -483,37 +385,37 @@ HostThread::~HostThread() {
 ObjectFactory HostThread::wrap(ObjectFactory inner) {
   auto factory = std::make_shared<const ObjectFactory>(std::move(inner));
   return [shared = shared_, factory = std::move(factory)](const std::string& progId) -> ObjectRef {
-    auto& s = *shared;
-    const std::string member = "CreateObject(" + progId + ")";
-    s.checkUsable(member);
-    s.job.kind = Job::Kind::Create;
-    s.job.member = progId;
-    s.job.factory = factory;
-    s.perform(member);
-    ObjectRef created = std::move(s.job.result).toObject();
-    s.job.result = Variant();
-    if (!created) return nullptr;
-    return s.adopt(std::move(created));
+    ObjectRef created = shared
+                            ->perform("CreateObject(" + progId + ")",
+                                      [factory, progId] { return Variant((*factory)(progId)); })
+                            .toObject();
+    return created ? shared->adopt(std::move(created)) : nullptr;
   };
 }
 
 void HostThread::run(std::string_view what, std::function<void()> work) {
-  auto& s = *shared_;
-  s.checkUsable(what);
-  s.job.kind = Job::Kind::Run;
-  s.job.member.assign(what);
-  s.job.work = std::move(work);
-  s.perform(what);
+  shared_->perform(std::string(what), [work = std::move(work)] {
+    work();
+    return Variant();
+  });
+}
+
+void HostThread::finish() {
+  try {
+    run("Release", [] {});  // queued behind every release, so they have all run once it has
+  } catch (const HostError&) {  // given up on now or before: nothing more is waited for
+  }
 }
 
 bool HostThread::givenUp() const {
-  return shared_->givenUp.load();
+  const std::lock_guard lock(shared_->mutex);
+  return shared_->givenUp;
 }
 
 void HostThread::waitUntilIdle() {
   auto& s = *shared_;
   std::unique_lock lock(s.mutex);
-  s.changed.wait(lock, [&s] { return !s.inFlight; });
+  s.changed.wait(lock, [&s] { return (s.queue.empty() && !s.running) || s.ended; });
 }
 
 }  // namespace orvane::host

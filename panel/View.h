@@ -37,6 +37,10 @@ class View {
   // Closes the main window; Form_Unload runs inside this call.
   virtual void close() = 0;
 
+  // Not an operation of the controller's: what the window caption carries after every caption set
+  // (" (simulated)" on the simulated host), the caption at load included.
+  virtual void setCaptionSuffix(const std::string& suffix) = 0;
+
   void setRaisedEvents(RaisedEvents* sink) { raised_ = sink; }
 
  protected:

@@ -1,139 +1,82 @@
 // The Linux program: the Qt front panel on the built-in simulated host.
 #include <QApplication>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/linux/Options.h"
-#include "controller/Controller.h"
-#include "host/HostThread.h"
-#include "host/sim/SimulatedHost.h"
-#include "host/trace/TracingFactory.h"
-#include "panel/Dispatcher.h"
-#include "panel/SimulatedCaption.h"
+#include "app/CommandLine.h"
+#include "app/Program.h"
 #include "panel/qt/PanelWindow.h"
 #include "panel/qt/QtCallWaiter.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
-#include "panel/trace/EventTrace.h"
-#include "panel/trace/TracingServices.h"
 
 namespace {
 
 constexpr int ExitStartupFailed = 1;
-constexpr int ExitBadCommandLine = 2;
 
-std::vector<std::string> argumentsAfterProgram(int argc, char** argv) {
-  return std::vector<std::string>(argv + 1, argv + argc);
+// Reads the command line; prints the help, the version or the mistake when there is one.
+std::optional<orvane::app::Options> readArguments(int argc, char** argv, bool skipUnknown,
+                                                  int& exitStatus) {
+  using namespace orvane::app;
+  const CommandLine read = readCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                           Platform::Linux, ORVANE_VERSION, skipUnknown);
+  if (!read.options) {
+    std::fputs(read.text.c_str(), read.textIsError ? stderr : stdout);
+    exitStatus = read.exitStatus;
+  }
+  return read.options;
 }
 
 // After the operator has given up on the host, its thread may still be inside the host, and may
 // yet wake up: the process ends here, without running destructors under its feet.
-int leave(const orvane::host::HostThread& hostThread, int status) {
-  if (!hostThread.givenUp()) return status;
+int leave(const orvane::app::Program& program, int status) {
+  if (!program.givenUp()) return status;
   std::fflush(nullptr);
   std::quick_exit(status);
-}
-
-void armBlock(orvane::host::sim::SimulatedHost& host, const orvane::app::Options& options) {
-  using orvane::host::sim::FaultKind;
-  using orvane::host::sim::FaultSpec;
-  if (options.blockMember.empty()) return;
-  if (options.blockFromCall > 1) {
-    host.injectFault(options.blockMember, FaultSpec(FaultKind::None, options.blockFromCall - 1));
-  }
-  host.injectFault(options.blockMember, FaultSpec(FaultKind::Block, FaultSpec::Always));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace orvane;
-  const std::string program = argc > 0 ? argv[0] : "orvane-panel";
-
+  int exitStatus = 0;
   // --help and --version work without a display; the rest is read once Qt has taken its own
   // options (-platform, -display, ...) out of the command line.
-  const auto early = app::parseOptions(argumentsAfterProgram(argc, argv), true);
-  if (!early.options) {
-    std::fprintf(stderr, "%s: %s\n%s", program.c_str(), early.error.c_str(),
-                 app::usageText(program).c_str());
-    return ExitBadCommandLine;
-  }
-  if (early.options->help) {
-    std::fputs(app::usageText(program).c_str(), stdout);
-    return 0;
-  }
-  if (early.options->version) {
-    std::printf("orvane-panel %s\n", ORVANE_VERSION);
-    return 0;
-  }
+  const auto early = readArguments(argc, argv, true, exitStatus);
+  if (!early) return exitStatus;
 
-  // The trace file is opened before anything is shown: a path that cannot be written is a mistake
-  // of the command line. A reader that goes away (a closed pipe) must not end the program.
+  // The trace file is opened before anything is shown. A reader that goes away (a closed pipe)
+  // must not end the program.
   std::shared_ptr<host::trace::TraceLog> trace;
-  if (early.options->tracePath) {
-    try {
-      trace = host::trace::TraceLog::open(*early.options->tracePath);
-    } catch (const host::trace::TraceFileError& error) {
-      std::fprintf(stderr, "%s: --trace: %s\n", program.c_str(), error.what());
-      return ExitBadCommandLine;
-    }
-    std::signal(SIGPIPE, SIG_IGN);
+  std::string traceError;
+  if (!app::openTrace(*early, trace, traceError)) {
+    std::fprintf(stderr, "orvane-panel: %s\n", traceError.c_str());
+    return app::ExitBadCommandLine;
   }
+  if (trace) std::signal(SIGPIPE, SIG_IGN);
 
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // the run ends when the panel says so
-  const auto parsed = app::parseOptions(argumentsAfterProgram(argc, argv));
-  if (!parsed.options) {
-    std::fprintf(stderr, "%s: %s\n%s", program.c_str(), parsed.error.c_str(),
-                 app::usageText(program).c_str());
-    return ExitBadCommandLine;
-  }
-  const app::Options& options = *parsed.options;
-
-  host::sim::SimulatedHost host(options.sim);
-  if (options.latencyMs > 0) host.setLatency(std::chrono::milliseconds(options.latencyMs));
-  armBlock(host, options);
+  const auto options = readArguments(argc, argv, false, exitStatus);
+  if (!options) return exitStatus;
 
   panel::qt::PanelWindow window;
-  panel::qt::QtCallWaiter waiter(window, options.hostTimeout);
-  // The simulated host lives on the host thread, as a real one would.
-  host::HostThread hostThread(waiter);
+  panel::qt::QtCallWaiter waiter(window, options->hostTimeout);
   panel::qt::QtView view(window);
-  panel::SimulatedCaption markedView(view);  // this program always runs on the simulated host
   panel::qt::QtPlatformServices boxes(window);
-  // With --trace, host calls, boxes and events are traced; without it nothing is put in between.
-  // The trace sits outside the host thread, so a call's duration includes the wait for it and a
-  // call given up on shows as an error.
-  std::optional<panel::trace::TracingServices> tracedBoxes;
-  std::optional<panel::trace::EventTrace> eventTrace;
-  host::ObjectFactory factory = hostThread.wrap(host.factory());
-  if (trace) {
-    tracedBoxes.emplace(boxes, trace);
-    eventTrace.emplace(trace);
-    factory = host::trace::tracingFactory(std::move(factory), trace);
-  }
-  controller::PlatformServices& services =
-      tracedBoxes ? static_cast<controller::PlatformServices&>(*tracedBoxes) : boxes;
-  controller::Controller controller(markedView, services, std::move(factory));
-  waiter.box.title = [&controller] { return controller.state().Title_Text; };
-  panel::Dispatcher dispatcher(controller, services);
-  if (eventTrace) dispatcher.setObserver(&*eventTrace);
-  view.setRaisedEvents(&dispatcher);
-  window.attach(dispatcher);
+  app::Program program({view, boxes, waiter}, *options, trace);
+  window.attach(program.dispatcher());
   QObject::connect(&window, &panel::qt::PanelWindow::runFinished, &application,
                    &QCoreApplication::quit, Qt::QueuedConnection);
 
   window.load();  // the address prompt and any box of start-up come before the window
-  if (dispatcher.failure()) return leave(hostThread, ExitStartupFailed);
-  if (dispatcher.runEnded() || window.finished()) return leave(hostThread, 0);
+  if (program.dispatcher().failure()) return leave(program, ExitStartupFailed);
+  if (program.dispatcher().runEnded() || window.finished()) return leave(program, 0);
 
   window.show();
   application.exec();
-  return leave(hostThread, 0);
+  return leave(program, 0);
 }

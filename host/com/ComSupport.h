@@ -3,9 +3,6 @@
 // The Windows side of the COM binding: owning wrappers for every COM resource the binding touches,
 // text conversion and error text. Internal to host/com and its tests.
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <oleauto.h>
@@ -14,6 +11,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "host/com/WideText.h"
 
 namespace orvane::host::com {
 
@@ -150,8 +149,6 @@ class ExceptionInfo {
   EXCEPINFO e_;
 };
 
-std::wstring toWide(std::string_view utf8);
-std::string toUtf8(std::wstring_view wide);
 std::string toUtf8(BSTR text);  // a null BSTR is empty text
 
 // The system's message for an HRESULT, with its code: "The RPC server is unavailable.

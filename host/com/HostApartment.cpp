@@ -1,10 +1,15 @@
 #include "host/com/HostApartment.h"
 
+#include "host/com/ComSupport.h"
+
 namespace orvane::host::com {
 
+HostApartment::HostApartment() : workArrived_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
+  if (!workArrived_) throw HostError("CreateEvent", systemMessage(HRESULT_FROM_WIN32(GetLastError())));
+}
+
 HostApartment::~HostApartment() {
-  static_cast<void>(busyHostRetry_.release());
-  static_cast<void>(apartment_.release());
+  CloseHandle(workArrived_);
 }
 
 void HostApartment::enter() {
@@ -21,6 +26,24 @@ void HostApartment::enter() {
 void HostApartment::leave() {
   busyHostRetry_.reset();
   apartment_.reset();
+}
+
+void HostApartment::sleepUntil(std::unique_lock<std::mutex>& lock,
+                               const std::function<bool()>& ready) {
+  while (!ready()) {
+    lock.unlock();
+    MsgWaitForMultipleObjectsEx(1, &workArrived_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    lock.lock();
+  }
+}
+
+void HostApartment::wakeUp() {
+  SetEvent(workArrived_);
 }
 
 }  // namespace orvane::host::com

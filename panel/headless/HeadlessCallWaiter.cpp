@@ -4,25 +4,23 @@
 
 namespace orvane::panel {
 
-host::CallWaiter::Outcome HeadlessCallWaiter::wait(std::string_view member,
-                                                   const std::atomic<bool>& answered) {
-  const auto isAnswered = [&answered] { return answered.load(std::memory_order_acquire); };
-  for (int round = 1;; ++round) {
-    {
-      std::unique_lock lock(mutex_);
-      if (woken_.wait_for(lock, limit_, isAnswered)) return Outcome::Answered;
-    }
-    boxes.push_back({std::string(member), HostWaitBox::text(limit_ * round), box.titleText()});
-    const std::int16_t answer =
-        operatorAnswer ? operatorAnswer(boxes.back()) : controller::box::AnswerCancel;
-    if (isAnswered()) return Outcome::Answered;  // the answer took the box away
-    if (answer != controller::box::AnswerRetry) return Outcome::GivenUp;
-  }
-}
-
 void HeadlessCallWaiter::wake() {
   const std::lock_guard lock(mutex_);
+  wakeCame_ = true;
   woken_.notify_all();
+}
+
+void HeadlessCallWaiter::pumpPaintUntil(Clock::time_point until) {
+  std::unique_lock lock(mutex_);
+  woken_.wait_until(lock, until, [this] { return wakeCame_; });
+  wakeCame_ = false;
+}
+
+bool HeadlessCallWaiter::showBox(const Box& box) {
+  boxes.push_back(box);
+  const std::int16_t answer =
+      operatorAnswer ? operatorAnswer(boxes.back()) : controller::box::AnswerCancel;
+  return answer == controller::box::AnswerRetry;
 }
 
 }  // namespace orvane::panel

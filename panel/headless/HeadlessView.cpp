@@ -21,7 +21,7 @@ std::string hexColour(Colour colour) {
 
 }  // namespace
 
-HeadlessView::HeadlessView() : windowCaption_(WindowCaptionAtLoad) {
+HeadlessView::HeadlessView() : windowCaption_(WindowCaptionAtLoad), caption_(WindowCaptionAtLoad) {
   for (const auto& tableRow : controlTable()) {
     controls_[key(tableRow.id)] =
         ControlState{tableRow.backColour.value_or(0), true, std::string(tableRow.caption)};
@@ -57,7 +57,13 @@ void HeadlessView::setCaption(ControlId control, const std::string& text) {
 
 void HeadlessView::setWindowCaption(const std::string& text) {
   operations_.push_back("Caption window \"" + text + "\"");
-  windowCaption_ = text;
+  caption_ = text;
+  windowCaption_ = caption_ + captionSuffix_;
+}
+
+void HeadlessView::setCaptionSuffix(const std::string& suffix) {
+  captionSuffix_ = suffix;
+  windowCaption_ = caption_ + captionSuffix_;
 }
 
 void HeadlessView::addListEntry(const std::string& text, std::int16_t index) {

@@ -33,6 +33,7 @@ class HeadlessView : public View {
   std::int16_t listIndex() const override { return listIndex_; }
   void setTimerInterval(int milliseconds) override;
   void close() override;
+  void setCaptionSuffix(const std::string& suffix) override;
 
   // What the panel shows
   const ControlState& control(ControlId id) const;
@@ -60,7 +61,9 @@ class HeadlessView : public View {
   bool send(ControlEvent event);
 
   std::map<std::pair<int, int>, ControlState> controls_;
-  std::string windowCaption_;
+  std::string windowCaption_;  // as shown: the controller's caption and the suffix
+  std::string caption_;
+  std::string captionSuffix_;
   std::vector<std::string> listEntries_;
   std::int16_t listIndex_ = -1;
   int timerInterval_ = 0;

@@ -214,8 +214,14 @@ void PanelWindow::setControlCaption(ControlId id, const std::string& text) {
 }
 
 void PanelWindow::setCaption(const std::string& text) {
-  const QString caption = QString::fromStdString(text);
+  caption_ = text;
+  const QString caption = QString::fromStdString(caption_ + captionSuffix_);
   if (windowTitle() != caption) setWindowTitle(caption);
+}
+
+void PanelWindow::setCaptionSuffix(const std::string& suffix) {
+  captionSuffix_ = suffix;
+  setCaption(caption_);
 }
 
 // Adding entries keeps the selection where it is; in an empty list Qt would select the first

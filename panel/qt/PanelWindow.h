@@ -44,6 +44,7 @@ class PanelWindow : public QWidget {
   void setControlEnabled(ControlId id, bool enabled);
   void setControlCaption(ControlId id, const std::string& text);
   void setCaption(const std::string& text);
+  void setCaptionSuffix(const std::string& suffix);
   void insertModeEntry(const std::string& text, std::int16_t index);
   // Selects an entry without any event; false when it was selected already or does not exist.
   bool selectMode(std::int16_t index);
@@ -68,6 +69,8 @@ class PanelWindow : public QWidget {
 
   std::map<std::pair<int, int>, QWidget*> controls_;
   QComboBox* modeList_ = nullptr;
+  std::string caption_{WindowCaptionAtLoad};
+  std::string captionSuffix_;
   int selectedMode_ = -1;  // the entry selected before the operator's latest choice
   QTimer timer_;
   Dispatcher* dispatcher_ = nullptr;

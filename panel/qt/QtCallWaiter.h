@@ -1,11 +1,8 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
-#include <chrono>
 
-#include "host/CallWaiter.h"
-#include "panel/HostWaitBox.h"
+#include "panel/HostWait.h"
 
 class QMessageBox;
 
@@ -13,30 +10,23 @@ namespace orvane::panel::qt {
 
 class PanelWindow;
 
-// Waits for the host thread on the window's thread: the window keeps painting and timers keep
-// ticking (the dispatcher drops the ticks while an operation runs), operator input stays queued.
-// After a quarter of a second the pointer turns busy; after the limit a modal Retry/Cancel box
-// asks whether to keep waiting, and goes away by itself when the host answers meanwhile.
-class QtCallWaiter : public host::CallWaiter {
+// The wait's steps in Qt: the window's own events (paint, timers) go on while operator input stays
+// queued; a wake from the host thread is a queued call, which also ends the event loop's sleep.
+class QtCallWaiter final : public HostWait {
  public:
-  explicit QtCallWaiter(PanelWindow& window, std::chrono::milliseconds limit = DefaultHostTimeout);
+  explicit QtCallWaiter(PanelWindow& window, std::chrono::milliseconds limit = DefaultHostTimeout)
+      : HostWait(limit), window_(window) {}
 
-  Outcome wait(std::string_view member, const std::atomic<bool>& answered) override;
-  // From the host thread: a queued call into the window's thread, which wakes its event loop.
   void wake() override;
 
-  HostWaitBox box;
-
  private:
-  enum class Answer { Retry, Cancel, Answered };
-  Answer ask(std::chrono::milliseconds waited);
-  void answerArrived();
+  void pumpPaintUntil(Clock::time_point until) override;
+  void setBusyCursor(bool busy) override;
+  bool showBox(const Box& box) override;
+  void closeBox() override;
 
   PanelWindow& window_;
-  std::chrono::milliseconds limit_;
-  QObject context_;                   // receives the queued wake-ups on the window's thread
-  std::atomic<bool> waiting_{false};  // wake() posts nothing unless wait() is running
-  const std::atomic<bool>* answered_ = nullptr;
+  QObject context_;              // receives the queued wake-ups on the window's thread
   QMessageBox* open_ = nullptr;  // the box while it is shown
 };
 

@@ -18,6 +18,10 @@ void QtView::setWindowCaption(const std::string& text) {
   window_.setCaption(text);
 }
 
+void QtView::setCaptionSuffix(const std::string& suffix) {
+  window_.setCaptionSuffix(suffix);
+}
+
 void QtView::addListEntry(const std::string& text, std::int16_t index) {
   window_.insertModeEntry(text, index);
 }

@@ -15,6 +15,7 @@ class QtView : public View {
   void setEnabled(ControlId control, bool enabled) override;
   void setCaption(ControlId control, const std::string& text) override;
   void setWindowCaption(const std::string& text) override;
+  void setCaptionSuffix(const std::string& suffix) override;
   void addListEntry(const std::string& text, std::int16_t index) override;
   void setListIndex(std::int16_t index) override;
   std::int16_t listIndex() const override;

@@ -46,6 +46,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void setEnabled(ControlId control, bool enabled) override;
   void setCaption(ControlId control, const std::string& text) override;
   void setWindowCaption(const std::string& text) override;
+  void setCaptionSuffix(const std::string& suffix) override;
   void addListEntry(const std::string& text, std::int16_t index) override;
   void setListIndex(std::int16_t index) override;
   std::int16_t listIndex() const override { return listIndex_; }
@@ -123,6 +124,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   UINT dpi_ = 96;
   std::vector<Child> children_;  // in table order; the command id is 100 + the position
   std::string windowCaption_;
+  std::string captionSuffix_;
   std::int16_t listIndex_ = -1;
   int listCount_ = 0;
   int timerInterval_ = 0;

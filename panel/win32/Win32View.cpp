@@ -53,7 +53,12 @@ void Win32Panel::setCaption(ControlId control, const std::string& text) {
 void Win32Panel::setWindowCaption(const std::string& text) {
   if (windowCaption_ == text) return;
   windowCaption_ = text;
-  if (window_) SetWindowTextW(window_, toWide(text).c_str());
+  if (window_) SetWindowTextW(window_, toWide(windowCaption_ + captionSuffix_).c_str());
+}
+
+void Win32Panel::setCaptionSuffix(const std::string& suffix) {
+  captionSuffix_ = suffix;
+  if (window_) SetWindowTextW(window_, toWide(windowCaption_ + captionSuffix_).c_str());
 }
 
 void Win32Panel::addListEntry(const std::string& text, std::int16_t index) {

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -80,6 +82,7 @@ TEST_F(OnTheHostThread, AccessesAndReleasesRunThereAndOutsComeBack) {
   EXPECT_EQ(sim.liveObjects(), 2);
   switcher.reset();
   app.reset();
+  thread.finish();  // the releases are queued, not waited for
   EXPECT_EQ(sim.liveObjects(), 0);
 }
 
@@ -163,15 +166,35 @@ TEST(HostThreadLifetime, AThreadStuckInTheHostIsLeftBehindNotJoined) {
   }  // returns although the host thread is still blocked in the host, where it stays
 }
 
+// A home that notes the thread it is entered, left and slept on.
+class NotingHome final : public ThreadHome {
+ public:
+  NotingHome(std::thread::id& entered, std::thread::id& left, bool failToEnter = false)
+      : entered_(entered), left_(left), failToEnter_(failToEnter) {}
+  void enter() override {
+    if (failToEnter_) throw HostError("CoInitializeEx", "refused");
+    entered_ = std::this_thread::get_id();
+  }
+  void leave() override { left_ = std::this_thread::get_id(); }
+  void sleepUntil(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready) override {
+    inner_.sleepUntil(lock, ready);
+  }
+  void wakeUp() override { inner_.wakeUp(); }
+
+ private:
+  std::thread::id& entered_;
+  std::thread::id& left_;
+  bool failToEnter_;
+  ConditionHome inner_;
+};
+
 TEST(HostThreadLifetime, EnterAndLeaveFrameTheThreadAndEnterErrorsComeBack) {
   panel::HeadlessCallWaiter waiter;
   std::thread::id entered;
   std::thread::id worked;
   std::thread::id left;
   {
-    HostThread thread(
-        waiter, [&] { entered = std::this_thread::get_id(); },
-        [&] { left = std::this_thread::get_id(); });
+    HostThread thread(waiter, std::make_unique<NotingHome>(entered, left));
     thread.run("work", [&] { worked = std::this_thread::get_id(); });
     EXPECT_THROW(thread.run("work", [] { throw std::runtime_error("broken"); }),
                  std::runtime_error);
@@ -180,7 +203,7 @@ TEST(HostThreadLifetime, EnterAndLeaveFrameTheThreadAndEnterErrorsComeBack) {
   EXPECT_EQ(left, worked);
   EXPECT_NE(worked, std::this_thread::get_id());
 
-  EXPECT_THROW(HostThread(waiter, [] { throw HostError("CoInitializeEx", "refused"); }), HostError);
+  EXPECT_THROW(HostThread(waiter, std::make_unique<NotingHome>(entered, left, true)), HostError);
 }
 
 TEST(HostThreadObjects, ObjectsPassedBackReachTheHostAsItsOwnAndConversionErrorsComeBack) {
@@ -206,60 +229,58 @@ TEST(HostThreadObjects, ObjectsPassedBackReachTheHostAsItsOwnAndConversionErrors
   inner.reset();
 }
 
-// A platform's wake primitive: the sleeping host thread is woken through it for the next access
-// and for the end, and nothing else wakes it (a wake it never got would hang here). The counts
-// outlive the wake, which the host thread owns.
-struct WakeCounts {
-  std::atomic<int> sleeps{0};
-  std::atomic<int> wakes{0};
-  void awaitSleeps(int count) const {
-    while (sleeps.load() < count) std::this_thread::yield();
-  }
-};
-
-class CountingWake final : public HostWake {
+// A value the core cannot read, carrying an interface, as a binding hands over an object inside an
+// odd value type: every reading of it, the object found in it and that object's calls run on the
+// host thread, and the value goes back to the host as the host's own.
+class ValueWithObject final : public ForeignValue {
  public:
-  explicit CountingWake(WakeCounts& counts) : counts_(counts) {}
-  void sleep(const std::atomic<std::uint32_t>& word, std::uint32_t seen) override {
-    counts_.sleeps.fetch_add(1);
-    inner_.sleep(word, seen);
-  }
-  void wake(std::atomic<std::uint32_t>& word) override {
-    counts_.wakes.fetch_add(1);
-    inner_.wake(word);
-  }
+  ValueWithObject(ObjectRef object, std::set<std::thread::id>& readers)
+      : object_(std::move(object)), readers_(readers) {}
+  bool toBool() const override { return note(), true; }
+  std::int16_t toInt16() const override { return note(), 1; }
+  double toNumber() const override { return note(), 1.0; }
+  std::string toText() const override { return note(), "1"; }
+  ObjectRef toObject() const override { return note(), object_; }
+  std::string describe() const override { return note(), "<object inside>"; }
 
  private:
-  WakeCounts& counts_;
-  ConditionWake inner_;
+  void note() const { readers_.insert(std::this_thread::get_id()); }
+  ObjectRef object_;
+  std::set<std::thread::id>& readers_;
 };
 
-TEST(HostThreadWake, TheSleepingThreadIsWokenThroughThePlatformWakeForEachAccessAndForTheEnd) {
+TEST(HostThreadObjects, AnInterfaceInsideAnOddValueIsStillCalledOnTheHostThread) {
   panel::HeadlessCallWaiter waiter;
-  WakeCounts counts;
-  std::thread::id worked;
-  {
-    HostThread thread(waiter, {}, {}, std::make_unique<CountingWake>(counts));
-    counts.awaitSleeps(1);
-    thread.run("work", [&] { worked = std::this_thread::get_id(); });
-    EXPECT_GE(counts.wakes.load(), 1);
-    counts.awaitSleeps(2);
-    thread.run("work", [] {});
-    EXPECT_GE(counts.wakes.load(), 2);
-    counts.awaitSleeps(3);
-  }  // ends only once the destructor's wake has reached the sleeping thread
-  EXPECT_GE(counts.wakes.load(), 3);
-  EXPECT_NE(worked, std::this_thread::get_id());
-}
+  HostThread thread(waiter);
+  std::set<std::thread::id> readers;
+  std::set<std::thread::id> callers;
+  ForeignRef odd;
+  ForeignRef seen;
+  auto inside = std::make_shared<ScriptedObject>([&](std::string_view, Args) {
+    callers.insert(std::this_thread::get_id());
+    return Variant(true);
+  });
+  auto app = std::make_shared<ScriptedObject>([&](std::string_view member, Args args) {
+    if (member == "Take") seen = args[0].current().toForeign();
+    return Variant(odd);
+  });
+  odd = std::make_shared<ValueWithObject>(inside, readers);
+  auto object = thread.wrap(factoryOf(app))("Any");
 
-TEST(HostThreadWake, ConditionWakeReturnsAtOnceForAWordThatHasAlreadyChanged) {
-  ConditionWake wake;
-  std::atomic<std::uint32_t> word{1};
-  wake.sleep(word, 0);  // would never return if it slept
-  std::thread sleeper([&] { wake.sleep(word, 1); });
-  word.store(2);
-  wake.wake(word);
-  sleeper.join();
+  const Variant value = object->get("Odd");
+  EXPECT_TRUE(value.toBool());
+  EXPECT_EQ(value.toText(), "1");
+  EXPECT_EQ(describe(value), "<object inside>");
+  const ObjectRef found = value.toObject();
+  ASSERT_NE(found, nullptr);
+  EXPECT_NE(found, inside);  // handed out like any other host object
+  EXPECT_EQ(found->call("Anything", {}), Variant(true));
+  object->call("Take", {Arg(value)});
+  EXPECT_EQ(seen, odd);  // back to the host as its own
+
+  ASSERT_EQ(readers.size(), 1u);
+  EXPECT_NE(*readers.begin(), std::this_thread::get_id());
+  EXPECT_EQ(callers, readers);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ struct ThreadedControllerBench {
         dispatcher(controller, services) {
     view.setRaisedEvents(&dispatcher);
     view.attach(dispatcher);
-    waiter.box.title = [this] { return controller.state().Title_Text; };
+    waiter.title = [this] { return controller.state().Title_Text; };
     // The operator keeps waiting unless a test says otherwise: on a busy machine any call may
     // outlast the short limit.
     waiter.operatorAnswer = [](const panel::HeadlessCallWaiter::Box&) {

@@ -66,6 +66,7 @@ class QtWaiting : public ::testing::Test {
   std::function<void(QMessageBox*, int)> onBox;
   QtCallWaiter waiter{window, 60s};
   std::atomic<bool> answered{false};
+  std::function<bool()> isAnswered = [this] { return answered.load(); };
   std::thread host;
 };
 
@@ -75,12 +76,12 @@ TEST_F(QtWaiting, EventsAreHandledWhileWaitingAndTheAnswerEndsTheWait) {
     timerRan = true;  // the window's own events go on during the wait
     answerFromHost();
   });
-  EXPECT_EQ(waiter.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+  EXPECT_EQ(waiter.wait("IOSWITCHER_GetFullStatus", isAnswered), Outcome::Answered);
   EXPECT_TRUE(timerRan);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   // An answer that came before the wait began needs no wake-up at all.
-  EXPECT_EQ(waiter.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+  EXPECT_EQ(waiter.wait("IOSWITCHER_GetFullStatus", isAnswered), Outcome::Answered);
 }
 
 TEST_F(QtWaiting, ThePointerIsBusyWhileACallTakesLongAndNormalAfterwards) {
@@ -94,14 +95,14 @@ TEST_F(QtWaiting, ThePointerIsBusyWhileACallTakesLongAndNormalAfterwards) {
     }
   });
   poll.start(10);
-  EXPECT_EQ(waiter.wait("SWITCHER_AddChannel", answered), Outcome::Answered);
+  EXPECT_EQ(waiter.wait("SWITCHER_AddChannel", isAnswered), Outcome::Answered);
   EXPECT_TRUE(sawBusy);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(QtWaiting, RetryKeepsWaitingAndAnAnswerTakesTheOpenBoxAway) {
   QtCallWaiter quick(window, 30ms);
-  quick.box.title = [] { return std::string("Orvane I/O Switcher 7"); };
+  quick.title = [] { return std::string("Orvane I/O Switcher 7"); };
   QString title, text, defaultButton;
   QStringList buttons;
   onBox = [&](QMessageBox* box, int number) {
@@ -119,7 +120,7 @@ TEST_F(QtWaiting, RetryKeepsWaitingAndAnAnswerTakesTheOpenBoxAway) {
       quick.wake();
     });
   };
-  EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", answered), Outcome::Answered);
+  EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", isAnswered), Outcome::Answered);
   EXPECT_EQ(boxesSeen, 2);
   EXPECT_EQ(title, "Orvane I/O Switcher 7");
   EXPECT_TRUE(text.startsWith("Qelvix has not answered for 0.03 seconds.\n")) << text.toStdString();
@@ -139,8 +140,8 @@ TEST_F(QtWaiting, CancelOrClosingTheBoxGivesUp) {
       box->close();
     }
   };
-  EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", answered), Outcome::GivenUp);
-  EXPECT_EQ(quick.wait("ORVANE_Reset", answered), Outcome::GivenUp);
+  EXPECT_EQ(quick.wait("IOSWITCHER_GetFullStatus", isAnswered), Outcome::GivenUp);
+  EXPECT_EQ(quick.wait("ORVANE_Reset", isAnswered), Outcome::GivenUp);
   EXPECT_EQ(boxesSeen, 2);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -9,7 +9,6 @@
 #include "controller/Controller.h"
 #include "host/sim/SimulatedHost.h"
 #include "panel/Dispatcher.h"
-#include "panel/SimulatedCaption.h"
 #include "panel/qt/PanelWindow.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
@@ -24,9 +23,9 @@ TEST(QtSimulatedCaption, TheWindowSaysSimulatedAfterTheTitleWhileTheBoxesKeepIt)
   host::sim::SimulatedHost sim;
   PanelWindow window;
   QtView view(window);
-  SimulatedCaption marked(view);
+  view.setCaptionSuffix(" (simulated)");
   QtPlatformServices services(window);
-  controller::Controller controller(marked, services, sim.factory());
+  controller::Controller controller(view, services, sim.factory());
   Dispatcher dispatcher(controller, services);
   view.setRaisedEvents(&dispatcher);
   window.attach(dispatcher);

@@ -1,8 +1,10 @@
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 
-namespace orvane::panel::win32 {
+#include <windows.h>
 
-std::wstring toWide(const std::string& utf8) {
+namespace orvane::host::com {
+
+std::wstring toWide(std::string_view utf8) {
   if (utf8.empty()) return {};
   const int size = static_cast<int>(utf8.size());
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
@@ -11,7 +13,7 @@ std::wstring toWide(const std::string& utf8) {
   return wide;
 }
 
-std::string toUtf8(const std::wstring& wide) {
+std::string toUtf8(std::wstring_view wide) {
   if (wide.empty()) return {};
   const int size = static_cast<int>(wide.size());
   const int length =
@@ -21,4 +23,4 @@ std::string toUtf8(const std::wstring& wide) {
   return utf8;
 }
 
-}  // namespace orvane::panel::win32
+}  // namespace orvane::host::com

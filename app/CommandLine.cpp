@@ -1,0 +1,146 @@
+#include "app/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <limits>
+#include <sstream>
+
+namespace orvane::app {
+
+namespace {
+
+template <typename Number>
+std::optional<Number> numberIn(const std::string& text, Number lowest, Number highest) {
+  Number value{};
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (value < lowest || value > highest) return std::nullopt;
+  return value;
+}
+
+// Checks the text before it is converted; the message follows the option's name.
+CLI::Validator check(std::function<bool(const std::string&)> valid, std::string wants) {
+  return CLI::Validator(
+      [valid = std::move(valid), wants = std::move(wants)](std::string& text) {
+        return valid(text) ? std::string() : wants;
+      },
+      "");
+}
+
+CLI::Validator wholeNumber(int lowest, int highest, const std::string& unit) {
+  return check([=](const std::string& text) { return numberIn(text, lowest, highest).has_value(); },
+               "wants " + unit + " from " + std::to_string(lowest) + " to " +
+                   std::to_string(highest));
+}
+
+std::optional<std::set<int>> addressesIn(const std::string& text) {
+  std::set<int> addresses;
+  std::stringstream list(text);
+  std::string item;
+  while (std::getline(list, item, ',')) {
+    const auto address = numberIn(item, 0, 64);
+    if (!address) return std::nullopt;
+    addresses.insert(*address);
+  }
+  if (addresses.empty()) return std::nullopt;
+  return addresses;
+}
+
+// MEMBER or MEMBER:N, N from 1.
+std::optional<std::pair<std::string, int>> blockIn(const std::string& text) {
+  const auto colon = text.find(':');
+  std::string member = text.substr(0, colon);
+  const auto from = colon == std::string::npos ? std::optional<int>(1)
+                                               : numberIn(text.substr(colon + 1), 1, 1000000);
+  if (member.empty() || !from) return std::nullopt;
+  return std::make_pair(std::move(member), *from);
+}
+
+constexpr const char* Footer =
+    "On every simulated switcher channel X3 carries about +9 V DC, so balance on a bus\n"
+    "with X3 connected is refused.";
+
+}  // namespace
+
+CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform platform,
+                            const std::string& version, bool skipUnknown) {
+  const bool onLinux = platform == Platform::Linux;
+  CLI::App app(onLinux ? "The front panel of an Orvane I/O Switcher, on the built-in simulated host."
+                     : "The front panel of an Orvane I/O Switcher.",
+               "orvane-panel");
+  app.allow_extras(skipUnknown);
+  app.get_formatter()->column_width(26);
+
+  Options options;
+  options.simulate = onLinux;
+  bool showVersion = false;
+  int timeoutMs = static_cast<int>(options.hostTimeout.count());
+  std::string trace;
+  std::string addresses;
+  std::string block;
+  if (!onLinux) {
+    app.add_flag("--simulate", options.simulate,
+                 "run on the built-in simulated host instead of Qelvix");
+  }
+  app.add_option("--host-timeout-ms", timeoutMs,
+                 "wait this long for the host before asking\nwhether to keep waiting "
+                 "(default 5000)")
+      ->type_name("N")
+      ->check(wholeNumber(1, 3600000, "milliseconds"));
+  app.add_option("--trace", trace,
+                 "write every host call, operator event and box\nto FILE (- for standard error), one line each")
+      ->type_name("FILE")
+      ->check(check([](const std::string& text) { return !text.empty(); },
+                    "needs a file name, or - for standard error"));
+  if (onLinux) {
+    app.add_option("--sim-addresses", addresses, "switchers that answer, e.g. 0,5 (default 0)")
+        ->type_name("LIST")
+        ->check(check([](const std::string& text) { return addressesIn(text).has_value(); },
+                      "wants addresses 0 to 64, separated by commas"));
+    app.add_option("--sim-seed", options.sim.config.seed,
+                   "seed of the simulated DC noise (default 1)")
+        ->type_name("N")
+        ->check(check(
+            [](const std::string& text) {
+              return numberIn<std::uint64_t>(text, 0, std::numeric_limits<std::uint64_t>::max())
+                  .has_value();
+            },
+            "wants a whole number"));
+    app.add_option("--sim-latency-ms", options.sim.latencyMs,
+                   "delay of every simulated host call (default 0)")
+        ->type_name("N")
+        ->check(wholeNumber(0, 10000, "milliseconds"));
+    app.add_option("--sim-block", block,
+                   "the simulated host never answers MEMBER from\nits Nth call on (default N = 1), "
+                   "e.g.\nIOSWITCHER_GetFullStatus:4")
+        ->type_name("MEMBER[:N]")
+        ->check(check([](const std::string& text) { return blockIn(text).has_value(); },
+                      "wants a member name, optionally :N (N from 1)"));
+    app.footer(Footer);
+  }
+  app.add_flag("--version", showVersion, "show the version and exit");
+  app.set_help_flag("-h,--help", "show this text and exit");
+
+  std::vector<const char*> argv{"orvane-panel"};
+  for (const auto& argument : arguments) argv.push_back(argument.c_str());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp&) {
+    return {std::nullopt, app.help(), false, 0};
+  } catch (const CLI::ParseError& error) {
+    return {std::nullopt, std::string(error.what()) + "\n" + app.help(), true,
+            ExitBadCommandLine};
+  }
+  if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, 0};
+
+  options.hostTimeout = std::chrono::milliseconds(timeoutMs);
+  if (!trace.empty()) options.tracePath = trace;
+  if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);
+  if (const auto blocked = blockIn(block)) {
+    options.sim.blockMember = blocked->first;
+    options.sim.blockFromCall = blocked->second;
+  }
+  return {options, {}, false, 0};
+}
+
+}  // namespace orvane::app

@@ -1,0 +1,76 @@
+#include "app/Program.h"
+
+#include <chrono>
+
+#include "host/trace/TracingFactory.h"
+
+namespace orvane::app {
+
+namespace {
+
+void armBlock(host::sim::SimulatedHost& host, const SimulatorOptions& sim) {
+  using host::sim::FaultKind;
+  using host::sim::FaultSpec;
+  if (sim.blockMember.empty()) return;
+  if (sim.blockFromCall > 1) {
+    host.injectFault(sim.blockMember, FaultSpec(FaultKind::None, sim.blockFromCall - 1));
+  }
+  host.injectFault(sim.blockMember, FaultSpec(FaultKind::Block, FaultSpec::Always));
+}
+
+std::unique_ptr<host::ThreadHome> homeOf(const Options& options, const RealHost& real) {
+  return !options.simulate && real.home ? real.home() : nullptr;
+}
+
+}  // namespace
+
+Program::Program(PanelParts panel, const Options& options,
+                 std::shared_ptr<host::trace::TraceLog> trace, RealHost real)
+    : wait_(panel.wait), hostThread_(panel.wait, homeOf(options, real)) {
+  host::ObjectFactory factory;
+  if (options.simulate) {
+    simulated_.emplace(options.sim.config);
+    simulated_->setLatency(std::chrono::milliseconds(options.sim.latencyMs));
+    armBlock(*simulated_, options.sim);
+    factory = hostThread_.wrap(simulated_->factory());
+    panel.view.setCaptionSuffix(SimulatedMark);
+  } else {
+    factory = hostThread_.wrap(std::move(real.factory));
+  }
+
+  controller::PlatformServices* services = &panel.services;
+  if (trace) {
+    tracedServices_.emplace(panel.services, trace);
+    services = &*tracedServices_;
+    eventTrace_.emplace(trace);
+    factory = host::trace::tracingFactory(std::move(factory), trace);
+  }
+  controller_.emplace(panel.view, *services, std::move(factory));
+  wait_.title = [this] { return controller_->state().Title_Text; };
+  dispatcher_.emplace(*controller_, *services);
+  if (eventTrace_) dispatcher_->setObserver(&*eventTrace_);
+  panel.view.setRaisedEvents(&*dispatcher_);
+}
+
+Program::~Program() {
+  dispatcher_.reset();
+  controller_.reset();  // queues the releases of whatever host objects it still holds
+  wait_.title = nullptr;
+  hostThread_.finish();
+}
+
+bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,
+               std::string& error) {
+  if (!options.tracePath) return true;
+  try {
+    const std::string& utf8 = *options.tracePath;
+    trace = host::trace::TraceLog::open(
+        std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
+    return true;
+  } catch (const host::trace::TraceFileError& failure) {
+    error = std::string("--trace: ") + failure.what();
+    return false;
+  }
+}
+
+}  // namespace orvane::app

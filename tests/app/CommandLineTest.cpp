@@ -1,0 +1,96 @@
+// The command line both programs read: the same options, the same mistakes, the same words.
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace orvane::app {
+namespace {
+
+using Arguments = std::vector<std::string>;
+
+CommandLine onLinux(const Arguments& arguments, bool skipUnknown = false) {
+  return readCommandLine(arguments, Platform::Linux, "9.8.7", skipUnknown);
+}
+
+TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
+  EXPECT_FALSE(onLinux({}).options->tracePath);
+  EXPECT_EQ(onLinux({"--trace", "session.trace"}).options->tracePath, "session.trace");
+  EXPECT_EQ(onLinux({"--trace=/tmp/a b.trace"}).options->tracePath, "/tmp/a b.trace");
+  EXPECT_EQ(onLinux({"--trace", "-"}).options->tracePath, "-");  // standard error
+
+  const auto both = onLinux({"--sim-addresses", "0,5", "--trace", "-", "--sim-seed=7"});
+  ASSERT_TRUE(both.options);
+  EXPECT_EQ(both.options->tracePath, "-");
+  EXPECT_EQ(both.options->sim.config.addresses, (std::set<int>{0, 5}));
+  EXPECT_EQ(both.options->sim.config.seed, 7u);
+
+  // Before Qt has taken its options out, the trace is read all the same.
+  const auto early = onLinux({"-platform", "offscreen", "--trace", "x.trace"}, true);
+  EXPECT_EQ(early.options->tracePath, "x.trace");
+}
+
+TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
+  const auto read = onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms",
+                           "500", "--sim-latency-ms=3"});
+  ASSERT_TRUE(read.options) << read.text;
+  EXPECT_EQ(read.options->sim.blockMember, "IOSWITCHER_GetFullStatus");
+  EXPECT_EQ(read.options->sim.blockFromCall, 4);
+  EXPECT_EQ(read.options->sim.latencyMs, 3);
+  EXPECT_EQ(read.options->hostTimeout, std::chrono::milliseconds(500));
+  EXPECT_TRUE(read.options->simulate);
+}
+
+// Each mistake is told with the option's name first, the same by both programs, with status 2.
+TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
+  const std::vector<std::pair<Arguments, std::string>> mistakes = {
+      {{"--trace"}, "--trace: "},
+      {{"--trace="}, "--trace: "},
+      {{"--trace", ""}, "--trace: needs a file name, or - for standard error"},
+      {{"--host-timeout-ms", "0"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
+      {{"--host-timeout-ms=abc"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
+      {{"--no-such-option"}, "--no-such-option"},
+  };
+  for (const auto& [arguments, expected] : mistakes) {
+    for (const Platform platform : {Platform::Linux, Platform::Windows}) {
+      const auto read = readCommandLine(arguments, platform, "9.8.7");
+      EXPECT_FALSE(read.options) << arguments[0];
+      EXPECT_TRUE(read.textIsError);
+      EXPECT_EQ(read.exitStatus, ExitBadCommandLine);
+      EXPECT_NE(read.text.find(expected), std::string::npos) << read.text;
+    }
+  }
+  for (const auto& arguments : std::vector<Arguments>{{"--sim-addresses", "65"},
+                                                      {"--sim-block", ":3"},
+                                                      {"--sim-seed", "-1"}}) {
+    const auto read = onLinux(arguments);
+    EXPECT_FALSE(read.options) << arguments[0];
+    EXPECT_EQ(read.text.rfind(arguments[0] + ": wants", 0), 0u) << read.text;
+  }
+}
+
+TEST(CommandLine, SimulateIsTheWindowsProgramsChoiceAndTheSimulatorsOptionsLinuxOnly) {
+  const auto windows = readCommandLine({"--simulate"}, Platform::Windows, "9.8.7");
+  ASSERT_TRUE(windows.options);
+  EXPECT_TRUE(windows.options->simulate);
+  EXPECT_FALSE(readCommandLine({}, Platform::Windows, "9.8.7").options->simulate);
+  EXPECT_FALSE(onLinux({"--simulate"}).options);
+  EXPECT_FALSE(readCommandLine({"--sim-seed", "3"}, Platform::Windows, "9.8.7").options);
+}
+
+TEST(CommandLine, HelpAndVersionLeaveAtOnceWithoutAMistake) {
+  for (const Platform platform : {Platform::Linux, Platform::Windows}) {
+    const auto help = readCommandLine({"--help"}, platform, "9.8.7");
+    EXPECT_FALSE(help.options);
+    EXPECT_FALSE(help.textIsError);
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_NE(help.text.find("--trace FILE"), std::string::npos) << help.text;
+    EXPECT_NE(help.text.find("--host-timeout-ms N"), std::string::npos) << help.text;
+
+    const auto version = readCommandLine({"--version"}, platform, "9.8.7");
+    EXPECT_EQ(version.text, "orvane-panel 9.8.7\n");
+    EXPECT_EQ(version.exitStatus, 0);
+  }
+}
+
+}  // namespace
+}  // namespace orvane::app
