@@ -126,12 +126,12 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp&) {
-    return {std::nullopt, app.help(), false, 0};
+    return {std::nullopt, app.help(), false, false, 0};
   } catch (const CLI::ParseError& error) {
-    return {std::nullopt, std::string(error.what()) + "\n" + app.help(), true,
+    return {std::nullopt, std::string(error.what()) + "\n" + app.help(), true, false,
             ExitBadCommandLine};
   }
-  if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, 0};
+  if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, true, 0};
 
   options.hostTimeout = std::chrono::milliseconds(timeoutMs);
   if (!trace.empty()) options.tracePath = trace;
@@ -140,7 +140,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
     options.sim.blockMember = blocked->first;
     options.sim.blockFromCall = blocked->second;
   }
-  return {options, {}, false, 0};
+  return {options, {}, false, false, 0};
 }
 
 }  // namespace orvane::app

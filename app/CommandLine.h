@@ -38,6 +38,7 @@ struct CommandLine {
   std::optional<Options> options;
   std::string text;
   bool textIsError = false;
+  bool isVersion = false;
   int exitStatus = 0;
 };
 

@@ -1,6 +1,8 @@
 #include "app/Program.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 
 #include "host/trace/TracingFactory.h"
 
@@ -52,11 +54,21 @@ Program::Program(PanelParts panel, const Options& options,
   panel.view.setRaisedEvents(&*dispatcher_);
 }
 
-Program::~Program() {
+void Program::letGoOfHost() {
+  if (!controller_) return;
   dispatcher_.reset();
   controller_.reset();  // queues the releases of whatever host objects it still holds
   wait_.title = nullptr;
   hostThread_.finish();
+}
+
+int Program::end(int status) {
+  letGoOfHost();
+  if (hostThread_.givenUp()) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  return status;
 }
 
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,

@@ -44,21 +44,26 @@ class Program {
  public:
   Program(PanelParts panel, const Options& options, std::shared_ptr<host::trace::TraceLog> trace,
           RealHost real = {});
-  // The controller lets go of the host objects first; then the queued releases are waited for
-  // (through the wait, with the box should the host not answer them), unless the operator has
-  // already given up on the host.
-  ~Program();
+  ~Program() { letGoOfHost(); }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
   panel::Dispatcher& dispatcher() { return *dispatcher_; }
   const controller::Controller& controller() const { return *controller_; }
   host::sim::SimulatedHost* simulatedHost() { return simulated_ ? &*simulated_ : nullptr; }
-  // True once the operator has given up on the host: its thread may still be inside the host, so
-  // the program must end without running destructors under its feet.
   bool givenUp() const { return hostThread_.givenUp(); }
 
+  // The end of the run: lets go of the host and returns `status`. Once the operator has given up
+  // on the host, its thread may still be inside the host and may yet wake up, so the process ends
+  // here with `status`, without running destructors under its feet.
+  int end(int status);
+
  private:
+  // The controller lets go of the host objects first; then the queued releases are waited for
+  // (through the wait, with the box should the host not answer them), unless the operator has
+  // already given up on the host.
+  void letGoOfHost();
+
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;
   host::HostThread hostThread_;

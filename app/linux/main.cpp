@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,14 +27,6 @@ std::optional<orvane::app::Options> readArguments(int argc, char** argv, bool sk
     exitStatus = read.exitStatus;
   }
   return read.options;
-}
-
-// After the operator has given up on the host, its thread may still be inside the host, and may
-// yet wake up: the process ends here, without running destructors under its feet.
-int leave(const orvane::app::Program& program, int status) {
-  if (!program.givenUp()) return status;
-  std::fflush(nullptr);
-  std::quick_exit(status);
 }
 
 }  // namespace
@@ -73,10 +64,10 @@ int main(int argc, char** argv) {
                    &QCoreApplication::quit, Qt::QueuedConnection);
 
   window.load();  // the address prompt and any box of start-up come before the window
-  if (program.dispatcher().failure()) return leave(program, ExitStartupFailed);
-  if (program.dispatcher().runEnded() || window.finished()) return leave(program, 0);
+  if (program.dispatcher().failure()) return program.end(ExitStartupFailed);
+  if (program.dispatcher().runEnded() || window.finished()) return program.end(0);
 
   window.show();
   application.exec();
-  return leave(program, 0);
+  return program.end(0);
 }

@@ -23,7 +23,6 @@
 #include "bench/BenchSupport.h"
 #include "controller/Controller.h"
 #include "host/HostThread.h"
-#include "host/com/AddressWake.h"
 #include "host/com/BusyHostRetry.h"
 #include "host/com/ComHost.h"
 #include "host/com/DispatchObject.h"
@@ -176,7 +175,7 @@ int main(int argc, char** argv) {
 
     // The hand-over itself: the same instant host, directly and through the host thread.
     panel::win32::Win32CallWaiter waiter({});
-    host::HostThread hostThread(waiter, {}, {}, std::make_unique<host::com::AddressWake>());
+    host::HostThread hostThread(waiter);
     const host::ObjectRef threaded = hostThread.wrap(bench::factoryFor(instant))("instant");
     report("instant_get",
            sideBySide(
@@ -223,17 +222,9 @@ int main(int argc, char** argv) {
       };
     };
     panel::win32::Win32CallWaiter waiter({});
-    host::com::HostApartment hostApartment;
-    host::HostThread hostThread(
-        waiter, [&] { hostApartment.enter(); }, [&] { hostApartment.leave(); },
-        std::make_unique<host::com::AddressWake>());
+    host::HostThread hostThread(waiter, std::make_unique<host::com::HostApartment>());
     const host::ObjectRef threadedRef = hostThread.wrap(marshalled())("switcher");
     host::Object& threadedSwitcher = *threadedRef;
-    // For comparison, a host thread that sleeps on the portable condition variable.
-    host::com::HostApartment conditionApartment;
-    host::HostThread conditionThread(
-        waiter, [&] { conditionApartment.enter(); }, [&] { conditionApartment.leave(); });
-    const host::ObjectRef conditionRef = conditionThread.wrap(marshalled())("switcher");
 
     const auto get = [&](int pairs, int batch, Pace pace) {
       return sideBySide(
@@ -248,10 +239,6 @@ int main(int argc, char** argv) {
                [&] { switcher.get("IOSWITCHER_BUS_A"); }));
     report("com_round_trip_get_x10", get(rounds * 2, 10, Pace::Consecutive));
     report("com_round_trip_get_after_pause", get(rounds * 5, 1, Pace::AfterPause));
-    report("com_round_trip_get_after_pause_condition_wake",
-           sideBySide(
-               rounds * 5, 1, Pace::AfterPause, [&] { switcher.get("IOSWITCHER_BUS_A"); },
-               [&] { conditionRef->get("IOSWITCHER_BUS_A"); }));
     std::int16_t address = 0;
     Variant a;
     Variant b;

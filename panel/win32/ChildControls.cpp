@@ -4,12 +4,14 @@
 #include <stdexcept>
 
 #include "panel/ReadoutFitter.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 #include "panel/win32/WindowIds.h"
 
 // The main window's child controls: created from the control table, found by id or command id.
 
 namespace orvane::panel::win32 {
+
+using host::com::toWide;
 
 namespace {
 

@@ -1,12 +1,14 @@
 #include "panel/win32/Win32Panel.h"
 
 #include "panel/win32/Dpi.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 
 // The painting buttons are owner-drawn: a face of their own colour, a raised or sunken frame
 // and a black caption, all drawn for the window's DPI.
 
 namespace orvane::panel::win32 {
+
+using host::com::toWide;
 
 namespace {
 

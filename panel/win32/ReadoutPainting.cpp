@@ -1,6 +1,6 @@
 #include "panel/AccessibleNames.h"
 #include "panel/ReadoutFitter.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 #include "panel/win32/Win32Panel.h"
 
 // The DC readouts paint themselves (owner-drawn statics): the controller's caption fitted to the
@@ -9,6 +9,8 @@
 // is told about every control.
 
 namespace orvane::panel::win32 {
+
+using host::com::toWide;
 
 std::string Win32Panel::fittedReadout(HDC dc, const Child& c) const {
   RECT area{};

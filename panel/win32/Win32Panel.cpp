@@ -5,13 +5,15 @@
 #include <stdexcept>
 
 #include "panel/win32/Dpi.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 #include "panel/win32/WindowIds.h"
 
 // The main window: its creation, its message loop and how it answers the window system's
 // messages.
 
 namespace orvane::panel::win32 {
+
+using host::com::toWide;
 
 namespace {
 

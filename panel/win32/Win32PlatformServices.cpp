@@ -1,12 +1,15 @@
 #include "panel/win32/Win32Panel.h"
 
 #include "panel/win32/InputDialog.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 #include "panel/win32/WindowIds.h"
 
 // The controller's platform services: the message box, the input box and ending at once.
 
 namespace orvane::panel::win32 {
+
+using host::com::toWide;
+using host::com::toUtf8;
 
 std::string Win32Panel::inputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText) {

@@ -4,12 +4,14 @@
 
 #include "panel/AccessibleNames.h"
 #include "panel/ReadoutFitter.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 #include "panel/win32/WindowIds.h"
 
 // The controller's view operations on the main window.
 
 namespace orvane::panel::win32 {
+
+using host::com::toWide;
 
 void Win32Panel::setBackColor(ControlId control, Colour colour) {
   Child& c = child(control);

@@ -136,6 +136,11 @@ void press(HWND box, int button) {
   SendMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
 }
 
+// What the host thread marks done, as the waiter asks for it.
+std::function<bool()> isSet(const std::atomic<bool>& flag) {
+  return [&flag] { return flag.load(); };
+}
+
 std::wstring toWide(const std::string& ascii) {
   return std::wstring(ascii.begin(), ascii.end());
 }
@@ -144,33 +149,33 @@ std::wstring toWide(const std::string& ascii) {
 
 TEST_CASE("an answered call returns at once, also with a limit that has already passed") {
   Win32CallWaiter waiter(settings(0ms, 0ms));
-  waiter.box.title = switcher7;
+  waiter.title = switcher7;
   std::atomic<bool> answered{true};
-  CHECK(waiter.wait("IOSWITCHER_BUS_A", answered) == Outcome::Answered);
+  CHECK(waiter.wait("IOSWITCHER_BUS_A", isSet(answered)) == Outcome::Answered);
   CHECK(FindWindowW(L"#32770", BoxTitle) == nullptr);
 }
 
 TEST_CASE("a wake that comes before the wait is not lost") {
   Win32CallWaiter waiter(settings(Never));
-  waiter.box.title = switcher7;
+  waiter.title = switcher7;
   std::atomic<bool> answered{false};
   std::thread host([&] {
     answered = true;
     waiter.wake();
   });
   host.join();
-  CHECK(waiter.wait("SWITCHER_AddChannel", answered) == Outcome::Answered);
+  CHECK(waiter.wait("SWITCHER_AddChannel", isSet(answered)) == Outcome::Answered);
   // A wake that belongs to no call in progress only ends a sleep early; the wait waits its call.
   std::atomic<bool> next{false};
   FakeHost late(waiter, next, [&] { waiter.wake(); });
-  CHECK(waiter.wait("SWITCHER_AddChannel", next) == Outcome::Answered);
+  CHECK(waiter.wait("SWITCHER_AddChannel", isSet(next)) == Outcome::Answered);
   CHECK(next.load());
 }
 
 TEST_CASE("while waiting, paint and sent messages are handled and input stays queued") {
   ProbeWindow window;
   Win32CallWaiter waiter(settings(Never));
-  waiter.box.title = switcher7;
+  waiter.title = switcher7;
   PostMessageW(window.hwnd, PostedInput, 0, 0);
   PostMessageW(window.hwnd, WM_KEYDOWN, VK_SPACE, 0);
   InvalidateRect(window.hwnd, nullptr, FALSE);
@@ -180,7 +185,7 @@ TEST_CASE("while waiting, paint and sent messages are handled and input stays qu
       // Until the window thread has painted: each probe is a sent message it must answer.
       while (SendMessageW(window.hwnd, SentProbe, 0, 0) == 0) Sleep(5);
     });
-    CHECK(waiter.wait("IOSWITCHER_GetFullStatus", answered) == Outcome::Answered);
+    CHECK(waiter.wait("IOSWITCHER_GetFullStatus", isSet(answered)) == Outcome::Answered);
   }
   CHECK(ProbeWindow::paints >= 1);
   CHECK_EQ(ProbeWindow::postedSeen, 0);
@@ -201,20 +206,20 @@ TEST_CASE("the busy cursor shows while a call waits past its delay and goes afte
   SetCursor(arrow);
   {
     Win32CallWaiter waiter(settings(Never, Never));
-    waiter.box.title = switcher7;
+    waiter.title = switcher7;
     std::atomic<bool> answered{false};
     FakeHost host(waiter, answered, [&] { SendMessageW(window.hwnd, SentProbe, 0, 0); });
-    CHECK(waiter.wait("SWITCHER_AddChannel", answered) == Outcome::Answered);
+    CHECK(waiter.wait("SWITCHER_AddChannel", isSet(answered)) == Outcome::Answered);
   }
   CHECK(ProbeWindow::cursorAtProbe == arrow);
 
   // After it: busy while waiting, the earlier cursor again once answered.
   {
     Win32CallWaiter waiter(settings(Never, 0ms));
-    waiter.box.title = switcher7;
+    waiter.title = switcher7;
     std::atomic<bool> answered{false};
     FakeHost host(waiter, answered, [&] { SendMessageW(window.hwnd, SentProbe, 0, 0); });
-    CHECK(waiter.wait("SWITCHER_AddChannel", answered) == Outcome::Answered);
+    CHECK(waiter.wait("SWITCHER_AddChannel", isSet(answered)) == Outcome::Answered);
   }
   CHECK(ProbeWindow::cursorAtProbe == busy);
   CHECK(GetCursor() == arrow);
@@ -222,7 +227,7 @@ TEST_CASE("the busy cursor shows while a call waits past its delay and goes afte
 
 TEST_CASE("after the limit a Retry/Cancel box asks; Retry waits on, Cancel gives the call up") {
   Win32CallWaiter waiter(settings(1ms, 0ms));
-  waiter.box.title = switcher7;
+  waiter.title = switcher7;
   std::atomic<bool> answered{false};
   std::wstring firstText;
   std::wstring secondText;
@@ -236,34 +241,34 @@ TEST_CASE("after the limit a Retry/Cancel box asks; Retry waits on, Cancel gives
     press(box, IDCANCEL);
     return true;
   });
-  CHECK(waiter.wait("IOSWITCHER_GetFullStatus", answered) == Outcome::GivenUp);
+  CHECK(waiter.wait("IOSWITCHER_GetFullStatus", isSet(answered)) == Outcome::GivenUp);
   CHECK_EQ(boxesSeen, 2);
   // The same words as on every panel, with the time waited so far in whole limits.
-  CHECK(firstText == toWide(orvane::panel::HostWaitBox::text(1ms)));
-  CHECK(secondText == toWide(orvane::panel::HostWaitBox::text(2ms)));
+  CHECK(firstText == toWide(orvane::panel::notAnsweringText(1ms)));
+  CHECK(secondText == toWide(orvane::panel::notAnsweringText(2ms)));
   CHECK(GetCursor() != LoadCursorW(nullptr, IDC_WAIT));
 }
 
 TEST_CASE("closing the box, or Escape, is Cancel") {
   Win32CallWaiter waiter(settings(0ms));
-  waiter.box.title = switcher7;
+  waiter.title = switcher7;
   std::atomic<bool> answered{false};
   operatorWill([](HWND box) {
     PostMessageW(box, WM_CLOSE, 0, 0);
     return true;
   });
-  CHECK(waiter.wait("IOSWITCHER_GetBusDC", answered) == Outcome::GivenUp);
+  CHECK(waiter.wait("IOSWITCHER_GetBusDC", isSet(answered)) == Outcome::GivenUp);
 
   operatorWill([](HWND box) {
     PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
     return true;
   });
-  CHECK(waiter.wait("IOSWITCHER_GetBusDC", answered) == Outcome::GivenUp);
+  CHECK(waiter.wait("IOSWITCHER_GetBusDC", isSet(answered)) == Outcome::GivenUp);
 }
 
 TEST_CASE("a host that answers while the box is open closes the box, and the call goes on") {
   Win32CallWaiter waiter(settings(0ms));
-  waiter.box.title = switcher7;
+  waiter.title = switcher7;
   std::atomic<bool> answered{false};
   std::atomic<bool> boxOpen{false};
   operatorWill([&](HWND) {
@@ -274,14 +279,14 @@ TEST_CASE("a host that answers while the box is open closes the box, and the cal
     FakeHost host(waiter, answered, [&] {
       while (!boxOpen) Sleep(5);
     });
-    CHECK(waiter.wait("ORVANE_Reset", answered) == Outcome::Answered);
+    CHECK(waiter.wait("ORVANE_Reset", isSet(answered)) == Outcome::Answered);
   }
   CHECK(FindWindowW(L"#32770", BoxTitle) == nullptr);
 }
 
 TEST_CASE("a box without a title from the controller has the program's name") {
   Win32CallWaiter waiter(settings(0ms));
-  waiter.box.title = [] { return std::string(); };  // before start-up has set the title
+  waiter.title = [] { return std::string(); };  // before start-up has set the title
   std::atomic<bool> answered{false};
   operatorWill(
       [](HWND box) {
@@ -289,7 +294,7 @@ TEST_CASE("a box without a title from the controller has the program's name") {
         return true;
       },
       L"Orvane I/O Switcher");
-  CHECK(waiter.wait("create Qelvix.Application", answered) == Outcome::GivenUp);
+  CHECK(waiter.wait("create Qelvix.Application", isSet(answered)) == Outcome::GivenUp);
   CHECK_EQ(boxesSeen, 1);
 }
 

@@ -12,13 +12,13 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "controller/Controller.h"
 #include "host/HostThread.h"
-#include "host/com/AddressWake.h"
 #include "host/com/ComHost.h"
 #include "host/com/HostApartment.h"
 #include "panel/Dispatcher.h"
@@ -48,10 +48,10 @@ class GiveUpAfterLimit final : public CallWaiter {
   GiveUpAfterLimit(const GiveUpAfterLimit&) = delete;
   GiveUpAfterLimit& operator=(const GiveUpAfterLimit&) = delete;
 
-  Outcome wait(std::string_view member, const std::atomic<bool>& answered) override {
+  Outcome wait(std::string_view member, const std::function<bool()>& answered) override {
     ++waits;
     const ULONGLONG until = GetTickCount64() + limitMs;
-    while (!answered) {
+    while (!answered()) {
       const ULONGLONG now = GetTickCount64();
       if (now >= until) {
         givenUp.emplace_back(member);
@@ -74,13 +74,10 @@ class GiveUpAfterLimit final : public CallWaiter {
 // The host objects made on a host thread in its own apartment, as the Windows program makes them.
 struct ThreadedHost {
   ThreadedHost()
-      : thread(
-            waiter, [this] { apartment.enter(); }, [this] { apartment.leave(); },
-            std::make_unique<com::AddressWake>()),
+      : thread(waiter, std::make_unique<com::HostApartment>()),
         factory(thread.wrap(com::comFactory())) {}
 
   GiveUpAfterLimit waiter;
-  com::HostApartment apartment;
   HostThread thread;
   orvane::host::ObjectFactory factory;
 };

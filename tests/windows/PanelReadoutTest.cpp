@@ -9,7 +9,7 @@
 
 #include "panel/AccessibleNames.h"
 #include "panel/ReadoutFitter.h"
-#include "panel/win32/WideText.h"
+#include "host/com/WideText.h"
 #include "panel/win32/Win32Panel.h"
 #include "tests/windows/Check.h"
 
@@ -37,7 +37,7 @@ int textWidth(HWND control, const std::string& text) {
   const HDC dc = GetDC(control);
   const HGDIOBJ old =
       SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-  const std::wstring wide = orvane::panel::win32::toWide(text);
+  const std::wstring wide = orvane::host::com::toWide(text);
   SIZE size{};
   GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
   SelectObject(dc, old);
