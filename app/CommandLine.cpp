@@ -20,17 +20,15 @@ std::optional<Number> numberIn(const std::string& text, Number lowest, Number hi
 
 // Checks the text before it is converted; the message follows the option's name.
 CLI::Validator check(std::function<bool(const std::string&)> valid, std::string wants) {
-  return CLI::Validator(
-      [valid = std::move(valid), wants = std::move(wants)](std::string& text) {
-        return valid(text) ? std::string() : wants;
-      },
-      "");
+  return CLI::Validator([valid = std::move(valid), wants = std::move(wants)](
+                            std::string& text) { return valid(text) ? std::string() : wants; },
+                        "");
 }
 
 CLI::Validator wholeNumber(int lowest, int highest, const std::string& unit) {
-  return check([=](const std::string& text) { return numberIn(text, lowest, highest).has_value(); },
-               "wants " + unit + " from " + std::to_string(lowest) + " to " +
-                   std::to_string(highest));
+  return check(
+      [=](const std::string& text) { return numberIn(text, lowest, highest).has_value(); },
+      "wants " + unit + " from " + std::to_string(lowest) + " to " + std::to_string(highest));
 }
 
 std::optional<std::set<int>> addressesIn(const std::string& text) {
@@ -65,8 +63,9 @@ constexpr const char* Footer =
 CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform platform,
                             const std::string& version, bool skipUnknown) {
   const bool onLinux = platform == Platform::Linux;
-  CLI::App app(onLinux ? "The front panel of an Orvane I/O Switcher, on the built-in simulated host."
-                     : "The front panel of an Orvane I/O Switcher.",
+  CLI::App app(onLinux
+                   ? "The front panel of an Orvane I/O Switcher, on the built-in simulated host."
+                   : "The front panel of an Orvane I/O Switcher.",
                "orvane-panel");
   app.allow_extras(skipUnknown);
   app.get_formatter()->column_width(26);
@@ -88,7 +87,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
       ->type_name("N")
       ->check(wholeNumber(1, 3600000, "milliseconds"));
   app.add_option("--trace", trace,
-                 "write every host call, operator event and box\nto FILE (- for standard error), one line each")
+                 "write every host call, operator event and box\nto FILE (- for standard error), "
+                 "one line each")
       ->type_name("FILE")
       ->check(check([](const std::string& text) { return !text.empty(); },
                     "needs a file name, or - for standard error"));

@@ -76,8 +76,8 @@ bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& t
   if (!options.tracePath) return true;
   try {
     const std::string& utf8 = *options.tracePath;
-    trace = host::trace::TraceLog::open(
-        std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
+    trace =
+        host::trace::TraceLog::open(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
     return true;
   } catch (const host::trace::TraceFileError& failure) {
     error = std::string("--trace: ") + failure.what();

@@ -252,11 +252,11 @@ class ThreadObject final : public Object {
   }
 
   void put(std::string_view member, const Variant& value) override {
-    shared_->perform(std::string(member), [target = inner_, name = std::string(member),
-                                           value = shared_->toHost(value)] {
-      target->put(name, value);
-      return Variant();
-    });
+    shared_->perform(std::string(member),
+                     [target = inner_, name = std::string(member), value = shared_->toHost(value)] {
+                       target->put(name, value);
+                       return Variant();
+                     });
   }
   using Object::call;
 
@@ -289,8 +289,7 @@ class ThreadForeign final : public ForeignValue {
     return read("toInt16", [](const ForeignValue& v) { return Variant(v.toInt16()); }).toInt16();
   }
   double toNumber() const override {
-    return read("toNumber", [](const ForeignValue& v) { return Variant(v.toNumber()); })
-        .toNumber();
+    return read("toNumber", [](const ForeignValue& v) { return Variant(v.toNumber()); }).toNumber();
   }
   std::string toText() const override {
     return read("toText", [](const ForeignValue& v) { return Variant(v.toText()); }).toText();
@@ -302,8 +301,7 @@ class ThreadForeign final : public ForeignValue {
   }
   std::string describe() const override {
     try {
-      return read("describe", [](const ForeignValue& v) { return Variant(v.describe()); })
-          .toText();
+      return read("describe", [](const ForeignValue& v) { return Variant(v.describe()); }).toText();
     } catch (const AutomationError& error) {
       return std::string("<") + error.what() + ">";
     }
@@ -353,8 +351,8 @@ Variant HostThread::Shared::toHost(const Variant& value) const {
 // --- HostThread -----------------------------------------------------------------------------
 
 HostThread::HostThread(CallWaiter& waiter, std::unique_ptr<ThreadHome> home)
-    : shared_(std::make_shared<Shared>(waiter,
-                                       home ? std::move(home) : std::make_unique<ConditionHome>())) {
+    : shared_(std::make_shared<Shared>(
+          waiter, home ? std::move(home) : std::make_unique<ConditionHome>())) {
   shared_->self = shared_;
   thread_ = std::thread([shared = shared_] { shared->hostLoop(); });
   std::unique_lock lock(shared_->mutex);
@@ -402,7 +400,7 @@ void HostThread::run(std::string_view what, std::function<void()> work) {
 
 void HostThread::finish() {
   try {
-    run("Release", [] {});  // queued behind every release, so they have all run once it has
+    run("Release", [] {});      // queued behind every release, so they have all run once it has
   } catch (const HostError&) {  // given up on now or before: nothing more is waited for
   }
 }

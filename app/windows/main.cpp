@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "AppVersion.h"
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "app/windows/AppResources.h"
-#include "AppVersion.h"
 #include "app/windows/CommandLineReport.h"
 #include "host/com/ComHost.h"
 #include "host/com/HostApartment.h"

@@ -14,17 +14,16 @@ for f in "$exe" "$server_exe"; do
   [ -f "$f" ] || { echo "com: $f is missing"; exit 1; }
 done
 
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/test.d/checks.bash"
 work=$(mktemp -d /tmp/orvane-com-bench.XXXXXX)
-export WINEPREFIX="$work/prefix" WINEDEBUG="-all,err+module" WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a measuring prefix
+useWinePrefix "$work"
 cleanup() {
-  timeout 20 wineserver -k >/dev/null 2>&1 || true
+  stopWine
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-timeout 180 wineboot >/dev/null 2>&1 || { echo "com: wineboot failed"; exit 1; }
-timeout 60 wineserver -w || true
+startWinePrefix || { echo "com: wineboot failed"; exit 1; }
 clsid='{B637BFB7-4791-43E6-A23E-BFF030477A0B}'  # tests/windows/TestServerIds.h
 server=$(winepath -w "$server_exe" 2>/dev/null)
 reg() { timeout 60 wine reg add "$@" /f >/dev/null 2>&1; }

@@ -5,7 +5,8 @@
 namespace orvane::host::com {
 
 HostApartment::HostApartment() : workArrived_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-  if (!workArrived_) throw HostError("CreateEvent", systemMessage(HRESULT_FROM_WIN32(GetLastError())));
+  if (!workArrived_)
+    throw HostError("CreateEvent", systemMessage(HRESULT_FROM_WIN32(GetLastError())));
 }
 
 HostApartment::~HostApartment() {

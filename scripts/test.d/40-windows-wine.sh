@@ -21,20 +21,15 @@ cmake --preset mingw > /dev/null
 cmake --build --preset mingw -j "${ORVANE_JOBS:-2}"
 bin="$root/build/mingw"
 
+source scripts/test.d/checks.bash
 work=$(mktemp -d /tmp/orvane-wine.XXXXXX)
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG="-all,err+module"
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer in a test prefix
-export WINEARCH=win64
+useWinePrefix "$work"
 cleanup() {
-  timeout 20 wineserver -k > /dev/null 2>&1 || true
+  stopWine
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-failures=()
-pass() { echo "PASS: $1"; }
-fail() { echo "FAIL: $1"; failures+=("$1"); }
 # run NAME SECONDS COMMAND...: runs a test program with a time limit and records the outcome.
 run() {
   local name=$1 limit=$2
@@ -52,8 +47,7 @@ run() {
 
 echo "--- fresh Wine prefix in $WINEPREFIX"
 start=$SECONDS
-timeout 180 wineboot > /dev/null 2>&1 || { fail "wineboot"; exit 1; }
-timeout 60 wineserver -w || true
+startWinePrefix || { fail "wineboot"; exit 1; }
 echo "prefix ready in $((SECONDS - start)) s"
 
 echo "--- registering the test automation server as Qelvix.Application"
@@ -80,16 +74,12 @@ run "hung-host tests" 150 wine "$bin/tests/windows/orvane_hung_host_tests.exe"
 
 echo "--- the Win32 panel and the program under Xvfb"
 # A wineserver started without a display keeps a desktop without a driver: start afresh.
-timeout 20 wineserver -k > /dev/null 2>&1 || true
+stopWine
 timeout 30 wineserver -w || true
 # A screen wide enough for the window at 192 dpi (1170 pixels of client area).
 run "Win32 panel and program under Xvfb" 300 \
   xvfb-run -a -s "-screen 0 1280x1024x24" bash "$root/tests/windows/gui-check.sh" "$bin" "$work" \
   "96 120 144 192"
 
-timeout 20 wineserver -k > /dev/null 2>&1 || true
-if [ ${#failures[@]} -gt 0 ]; then
-  echo "Windows tests FAILED: ${failures[*]}"
-  exit 1
-fi
-echo "All Windows tests passed."
+stopWine
+endChecks "Windows tests"

@@ -32,24 +32,15 @@ cmake --build --preset mingw-release -j "${ORVANE_JOBS:-2}" --target msi > /dev/
 rm -f "$zip"
 cpack --preset zip > /dev/null
 
+source scripts/test.d/checks.bash
 work=$(mktemp -d /tmp/orvane-msi.XXXXXX)
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG="-all,err+module"
-# No Mono or Gecko installer in a test prefix; no menu entries written to this machine's desktop.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export WINEARCH=win64
+useWinePrefix "$work" "winemenubuilder.exe=d"  # no menu entries on this machine's desktop
 cleanup() {
-  timeout 20 wineserver -k > /dev/null 2>&1 || true
+  stopWine
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-failures=()
-pass() { echo "PASS: $1"; }
-fail() {
-  echo "FAIL: $1"
-  failures+=("$1")
-}
 
 echo "--- the ZIP, the version information, the MSI"
 listing=$(cmake -E tar tf "$zip")
@@ -114,8 +105,4 @@ else
   fail "install, start, upgrade and uninstall under Wine"
 fi
 
-if [ ${#failures[@]} -gt 0 ]; then
-  echo "Windows installer tests FAILED: ${failures[*]}"
-  exit 1
-fi
-echo "All Windows installer tests passed."
+endChecks "Windows installer tests"

@@ -25,11 +25,7 @@ deb="build/deb/orvane-panel_${version}_amd64.deb"
 echo "--- $deb"
 dpkg-deb -c "$deb"
 
-failures=0
-fail() {
-  echo "FAIL: $1"
-  failures=$((failures + 1))
-}
+source scripts/test.d/checks.bash
 contents=$(dpkg-deb -c "$deb" | awk '{ print $1 " " $6 }')
 # expect MODE PATH: the package holds PATH with exactly that mode.
 expect() {
@@ -70,8 +66,4 @@ lintian_out=$(lintian --pedantic "$deb" 2>&1 | grep -v 'running with root privil
 errors=$(grep -c '^E: ' <<< "$lintian_out" || true)
 [ "$errors" -eq 0 ] || fail "lintian reports $errors errors"
 
-if [ "$failures" -gt 0 ]; then
-  echo "Debian package: $failures checks FAILED"
-  exit 1
-fi
-echo "Debian package: all checks passed"
+endChecks "Debian package"

@@ -31,7 +31,7 @@ TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
 
 TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
   const auto read = onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms",
-                           "500", "--sim-latency-ms=3"});
+                             "500", "--sim-latency-ms=3"});
   ASSERT_TRUE(read.options) << read.text;
   EXPECT_EQ(read.options->sim.blockMember, "IOSWITCHER_GetFullStatus");
   EXPECT_EQ(read.options->sim.blockFromCall, 4);
@@ -59,9 +59,8 @@ TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
       EXPECT_NE(read.text.find(expected), std::string::npos) << read.text;
     }
   }
-  for (const auto& arguments : std::vector<Arguments>{{"--sim-addresses", "65"},
-                                                      {"--sim-block", ":3"},
-                                                      {"--sim-seed", "-1"}}) {
+  for (const auto& arguments : std::vector<Arguments>{
+           {"--sim-addresses", "65"}, {"--sim-block", ":3"}, {"--sim-seed", "-1"}}) {
     const auto read = onLinux(arguments);
     EXPECT_FALSE(read.options) << arguments[0];
     EXPECT_EQ(read.text.rfind(arguments[0] + ": wants", 0), 0u) << read.text;

@@ -55,8 +55,9 @@ class StuckOnRelease final : public host::Object {
 
 struct HeadlessProgram {
   explicit HeadlessProgram(const Options& options, RealHost real = {})
-      : waiter(20ms), program(std::in_place, PanelParts{view, services, waiter}, options, nullptr,
-                              std::move(real)) {
+      : waiter(20ms),
+        program(std::in_place, PanelParts{view, services, waiter}, options, nullptr,
+                std::move(real)) {
     view.attach(program->dispatcher());
   }
   panel::HeadlessView view;

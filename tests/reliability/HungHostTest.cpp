@@ -109,7 +109,7 @@ TEST_F(HungHost, RetryKeepsWaitingAndTheOperationGoesOnOnceTheHostAnswers) {
   const int resets = b.sim.resetCount(5);
   EXPECT_TRUE(b.view.closeBox());
   EXPECT_EQ(b.sim.resetCount(5), resets + 1);
-  b.hostThread.finish();  // the releases are queued, not waited for
+  b.hostThread.finish();              // the releases are queued, not waited for
   EXPECT_EQ(b.sim.liveObjects(), 0);  // both objects released, on the host thread
 }
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "host/com/WideText.h"
 #include "panel/AccessibleNames.h"
 #include "panel/ReadoutFitter.h"
-#include "host/com/WideText.h"
 #include "panel/win32/Win32Panel.h"
 #include "tests/windows/Check.h"
 

@@ -7,12 +7,7 @@ set -uo pipefail
 bin=$1
 work=$2
 dpis=${3:-96}  # the screen densities to start the program at
-failed=0
-pass() { echo "PASS: $1"; }
-fail() {
-  echo "FAIL: $1"
-  failed=1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/test.d/checks.bash"
 
 if timeout 120 wine "$bin/tests/windows/orvane_win32_panel_tests.exe"; then
   pass "Win32 panel tests"
@@ -204,20 +199,6 @@ fi
 hangKey='HKCU\Software\Orvane\TestServer'
 timeout 60 wine reg add "$hangKey" /v HangMember /d IOSWITCHER_GetFullStatus /f > /dev/null 2>&1
 timeout 60 wine reg add "$hangKey" /v HangAfterCalls /t REG_DWORD /d 3 /f > /dev/null 2>&1
-# waitForOtherWindow NAME EXCEPT SECONDS: like waitForWindow, for a window other than those in
-# EXCEPT (ids joined by |).
-waitForOtherWindow() {
-  local id="" i
-  for ((i = 0; i < $3 * 4; i++)); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null | grep -Evx "$2" | head -1)
-    if [ -n "$id" ]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.25
-  done
-  return 1
-}
 wine "$bin/app/windows/orvane-panel.exe" --host-timeout-ms 1000 &
 panel=$!
 main=""
@@ -236,14 +217,14 @@ else
   eval "$(xdotool getwindowgeometry --shell "$main")"
   border=$(((WIDTH - 585) / 2))
   xdotool mousemove $((X + border + 144 + 12)) $((Y + HEIGHT - 51 - border + 8)) click 1
-  if ! box=$(waitForOtherWindow "Orvane I/O Switcher 0" "$main" 30); then
+  if ! box=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 30 "$main"); then
     fail "hung host: no box after the limit"
   else
     pass "hung host: the not-answering box appeared"
     /usr/bin/import -window root "$work/hung-box.png"
     xdotool windowfocus --sync "$box" 2> /dev/null || true
     xdotool key --clearmodifiers Escape
-    if ! lost=$(waitForOtherWindow "Orvane I/O Switcher 0" "$main|$box" 15); then
+    if ! lost=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 15 "$main|$box"); then
       fail "hung host: no lost-connection box after Cancel"
     else
       pass "hung host: Cancel gave the lost-connection box"
@@ -278,4 +259,4 @@ elif [ "$rc" -eq 0 ]; then
 else
   pass "a host that cannot be created: the start-up box, then exit code $rc"
 fi
-exit $failed
+endChecks "Windows program under Xvfb"

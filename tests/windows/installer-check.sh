@@ -10,12 +10,7 @@ new_msi=$2
 old_version=$3
 new_version=$4
 built_exe=$5
-failed=0
-pass() { echo "PASS: $1"; }
-fail() {
-  echo "FAIL: $1"
-  failed=1
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/test.d/checks.bash"
 
 product="Orvane I/O Switcher panel"
 drive_c="$WINEPREFIX/drive_c"
@@ -176,4 +171,4 @@ fi
 [ -n "$(productIcon)" ] && fail "left behind: the product's registration"
 [ -e "$install_dir" ] || [ -n "$(shortcut)" ] || [ -n "$(entries)" ] || [ -n "$(productIcon)" ] ||
   pass "nothing left of the program, its shortcut or its uninstall entry"
-exit $failed
+endChecks "Windows installer under Wine"

@@ -1,11 +1,11 @@
 # Waiting for the programs under test, shared by the Windows GUI checks (sourced, not run).
 
-# waitForWindowMatching PATTERN SECONDS: prints the id of the first visible window whose name
-# matches PATTERN.
+# waitForWindowMatching PATTERN SECONDS [EXCEPT]: prints the id of the first visible window whose
+# name matches PATTERN, other than those in EXCEPT (ids joined by |).
 waitForWindowMatching() {
   local id="" i
   for ((i = 0; i < $2 * 4; i++)); do
-    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | head -1)
+    id=$(xdotool search --onlyvisible --name "$1" 2> /dev/null | grep -Evx "${3:-^\$}" | head -1)
     if [ -n "$id" ]; then
       echo "$id"
       return 0
