@@ -77,6 +77,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
   std::string trace;
   std::string addresses;
   std::string block;
+  int createMs = 0;
+  int readyMs = 0;
   if (!onLinux) {
     app.add_flag("--simulate", options.simulate,
                  "run on the built-in simulated host instead of Qelvix");
@@ -110,6 +112,14 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
                    "delay of every simulated host call (default 0)")
         ->type_name("N")
         ->check(wholeNumber(0, 10000, "milliseconds"));
+    app.add_option("--sim-create-ms", createMs,
+                   "creating the simulated host takes this long (default 0)")
+        ->type_name("N")
+        ->check(wholeNumber(0, 600000, "milliseconds"));
+    app.add_option("--sim-ready-ms", readyMs,
+                   "the simulated host says it is ready this long after\nit was created (default 0)")
+        ->type_name("N")
+        ->check(wholeNumber(0, 600000, "milliseconds"));
     app.add_option("--sim-block", block,
                    "the simulated host never answers MEMBER from\nits Nth call on (default N = 1), "
                    "e.g.\nIOSWITCHER_GetFullStatus:4")
@@ -134,6 +144,8 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
   if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, true, 0};
 
   options.hostTimeout = std::chrono::milliseconds(timeoutMs);
+  options.sim.config.createDelay = std::chrono::milliseconds(createMs);
+  options.sim.config.readyAfter = std::chrono::milliseconds(readyMs);
   if (!trace.empty()) options.tracePath = trace;
   if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);
   if (const auto blocked = blockIn(block)) {

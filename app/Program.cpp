@@ -1,8 +1,6 @@
 #include "app/Program.h"
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 
 #include "host/trace/TracingFactory.h"
 
@@ -28,7 +26,10 @@ std::unique_ptr<host::ThreadHome> homeOf(const Options& options, const RealHost&
 
 Program::Program(PanelParts panel, const Options& options,
                  std::shared_ptr<host::trace::TraceLog> trace, RealHost real)
-    : wait_(panel.wait), hostThread_(panel.wait, homeOf(options, real)) {
+    : wait_(panel.wait),
+      hostThread_(panel.wait, homeOf(options, real)),
+      startupServices_(panel.services, panel.wait),
+      trace_(trace) {
   host::ObjectFactory factory;
   if (options.simulate) {
     simulated_.emplace(options.sim.config);
@@ -40,9 +41,9 @@ Program::Program(PanelParts panel, const Options& options,
     factory = hostThread_.wrap(std::move(real.factory));
   }
 
-  controller::PlatformServices* services = &panel.services;
+  controller::PlatformServices* services = &startupServices_;
   if (trace) {
-    tracedServices_.emplace(panel.services, trace);
+    tracedServices_.emplace(startupServices_, trace);
     services = &*tracedServices_;
     eventTrace_.emplace(trace);
     factory = host::trace::tracingFactory(std::move(factory), trace);
@@ -52,6 +53,7 @@ Program::Program(PanelParts panel, const Options& options,
   dispatcher_.emplace(*controller_, *services);
   if (eventTrace_) dispatcher_->setObserver(&*eventTrace_);
   panel.view.setRaisedEvents(&*dispatcher_);
+  wait_.beginStartup();
 }
 
 void Program::letGoOfHost() {
@@ -62,6 +64,21 @@ void Program::letGoOfHost() {
   hostThread_.finish();
 }
 
+void Program::endSession() {
+  if (trace_) trace_->write("session ending");
+  wait_.endSession(SessionEndLimit);
+  const bool busy = dispatcher_ && dispatcher_->busy();
+  if (controller_ && !controller_->runEnded()) {
+    if (!busy) {
+      dispatcher_->handle({panel::EventKind::Unload});
+    } else if (startupServices_.addressChosen()) {
+      controller_->resetAtSessionEnd();
+    }
+  }
+  if (!busy) letGoOfHost();  // an operation in progress still uses the host objects
+  endProcess(0);
+}
+
 int Program::end(int status) {
   letGoOfHost();
   if (hostThread_.givenUp()) {
@@ -69,6 +86,25 @@ int Program::end(int status) {
     std::_Exit(status);
   }
   return status;
+}
+
+std::string StartupServices::inputBox(const std::string& prompt, const std::string& title,
+                                  const std::string& defaultText) {
+  wait_.endStartup();
+  std::string answer = inner_.inputBox(prompt, title, defaultText);
+  addressChosen_ = !answer.empty();
+  return answer;
+}
+
+std::int16_t StartupServices::messageBox(const std::string& text, std::int16_t style,
+                                         const std::string& title) {
+  wait_.endStartup();
+  return inner_.messageBox(text, style, title);
+}
+
+void StartupServices::endAtOnce() {
+  wait_.endStartup();
+  inner_.endAtOnce();
 }
 
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,

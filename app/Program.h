@@ -1,7 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "app/CommandLine.h"
@@ -19,6 +22,8 @@ namespace orvane::app {
 // What the caption carries after the controller's title while the program runs on the simulated
 // host, so that a simulated switcher is never taken for a real one.
 inline constexpr const char* SimulatedMark = " (simulated)";
+// How long the end of a desktop session may wait for the host, all host calls together.
+inline constexpr std::chrono::milliseconds SessionEndLimit{2000};
 
 // What a panel brings to the program.
 struct PanelParts {
@@ -34,12 +39,35 @@ struct RealHost {
   std::function<std::unique_ptr<host::ThreadHome>()> home;
 };
 
+// The panel's platform services as start-up sees them: the first box or prompt ends start-up's
+// wait for the host (the start-up window goes first), and the address the operator chose is noted.
+class StartupServices final : public controller::PlatformServices {
+ public:
+  StartupServices(controller::PlatformServices& inner, panel::HostWait& wait)
+      : inner_(inner), wait_(wait) {}
+
+  std::string inputBox(const std::string& prompt, const std::string& title,
+                       const std::string& defaultText) override;
+  std::int16_t messageBox(const std::string& text, std::int16_t style,
+                          const std::string& title) override;
+  void endAtOnce() override;
+
+  // True once the operator has answered the address prompt with an address.
+  bool addressChosen() const { return addressChosen_; }
+
+ private:
+  controller::PlatformServices& inner_;
+  panel::HostWait& wait_;
+  bool addressChosen_ = false;
+};
+
 // A running program, assembled the same way by both entry points:
 // host factory -> host thread -> trace -> controller -> dispatcher -> panel. The host (the
 // simulated one, or the real one) lives on the host thread; with --trace, the host calls, the
 // boxes and the events are traced, and nothing is put in between without it. The trace sits
 // outside the host thread, so a call's duration includes the wait for it and a call given up on
 // shows as an error. The panel attaches the dispatcher to its window and runs its event loop.
+// Start-up's wait for the host begins with the program.
 class Program {
  public:
   Program(PanelParts panel, const Options& options, std::shared_ptr<host::trace::TraceLog> trace,
@@ -58,6 +86,19 @@ class Program {
   // here with `status`, without running destructors under its feet.
   int end(int status);
 
+  // The desktop session is ending with the window open (log-off, shut-down, an installer closing
+  // the program, a termination signal). Between operations the unload runs as the close box runs
+  // it; in the middle of one (a box open, a host call waiting) that operation is left where it is
+  // and only the unload's reset is sent, once the operator has chosen an address. No host call
+  // may hold this up for more than SessionEndLimit, all of them together. Then the process ends
+  // through endProcess.
+  void endSession();
+  // Ends the process at once with a status; tests put something else here.
+  std::function<void(int status)> endProcess = [](int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  };
+
  private:
   // The controller lets go of the host objects first; then the queued releases are waited for
   // (through the wait, with the box should the host not answer them), unless the operator has
@@ -67,6 +108,8 @@ class Program {
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;
   host::HostThread hostThread_;
+  StartupServices startupServices_;
+  std::shared_ptr<host::trace::TraceLog> trace_;
   std::optional<panel::trace::TracingServices> tracedServices_;
   std::optional<panel::trace::EventTrace> eventTrace_;
   std::optional<controller::Controller> controller_;

@@ -29,6 +29,9 @@ class Controller {
   // Event handlers, one per row of the event table.
   void Form_Load();
   void Form_Unload(std::int16_t& Cancel);
+  // The desktop session is ending in the middle of an operation: only the unload's reset is sent,
+  // as Form_Unload sends it. The operation in progress is left where it is; nothing is released.
+  void resetAtSessionEnd();
   void BusA_Click(std::int16_t Index);
   void BusB_Click(std::int16_t Index);
   void BalA_Button_Click();
@@ -69,6 +72,7 @@ class Controller {
   host::Object& switcher();
   host::Variant busConstant(int bus);
   void setAddressFromText();
+  void sendUnloadReset();
   [[noreturn]] void lostConnection();
   [[noreturn]] void endAtOnce();
   [[noreturn]] void closeMainWindow();

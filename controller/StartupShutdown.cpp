@@ -71,6 +71,17 @@ void Controller::setAddressFromText() {
 }
 
 void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always proceeds*/) {
+  sendUnloadReset();
+  s_.Switcher.reset();
+  s_.HostApp.reset();
+  unloaded_ = true;
+}
+
+void Controller::resetAtSessionEnd() {
+  sendUnloadReset();
+}
+
+void Controller::sendUnloadReset() {
   s_.Keep_Running = false;
   skipOnFailure([&] {
     s_.Call_OK =
@@ -78,9 +89,6 @@ void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always
             .call("ORVANE_Reset", {addressRef(), host::Arg(true), host::Arg::ref(s_.Reset_Info)})
             .toBool();
   });
-  s_.Switcher.reset();
-  s_.HostApp.reset();
-  unloaded_ = true;
 }
 
 }  // namespace orvane::controller

@@ -5,6 +5,11 @@
 
 namespace orvane::host {
 
+// Thrown instead of the call's answer when the operator has ended the program while it waited for
+// the host (the start-up window's Cancel): the run ends at once, as after Cancel at the address
+// prompt. Deliberately not a std::exception, so that no handler for ordinary errors swallows it.
+struct WaitCancelled {};
+
 // How the controller's thread spends the time while one host call runs on the host thread. Each
 // panel provides one (panel/HostWait): it keeps the window painted while operator input stays
 // queued, shows the busy cursor once a call takes a while, and after the time limit asks the
@@ -12,14 +17,15 @@ namespace orvane::host {
 class CallWaiter {
  public:
   enum class Outcome {
-    Answered,  // the host thread reported the call done
-    GivenUp,   // the operator chose to stop waiting; the call is abandoned
+    Answered,   // the host thread reported the call done
+    GivenUp,    // the operator chose to stop waiting; the call is abandoned
+    Cancelled,  // the operator ended the program; the call is abandoned
   };
 
   virtual ~CallWaiter() = default;
 
-  // On the controller's thread: returns Answered once answered() is true, or GivenUp when the
-  // operator gives up on the call. member names the call. answered() is cheap and thread-safe.
+  // On the controller's thread: returns Answered once answered() is true, or GivenUp or Cancelled
+  // when the operator stops waiting. member names the call. answered() is cheap and thread-safe.
   virtual Outcome wait(std::string_view member, const std::function<bool()>& answered) = 0;
 
   // From the host thread, once answered() has turned true: makes wait() look again soon. Must not

@@ -164,9 +164,10 @@ Variant HostThread::Shared::performWritingOuts(std::shared_ptr<HostAccess> acces
   {
     const std::lock_guard lock(mutex);
     // An answer that arrived before the operator gave up counts as an answer.
-    if (outcome == CallWaiter::Outcome::GivenUp && !access->done) {
+    if (outcome != CallWaiter::Outcome::Answered && !access->done) {
       access->abandoned = true;
       givenUp = true;
+      if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};
       throw HostError(access->member, NotResponding);
     }
   }

@@ -2,6 +2,7 @@
 
 #include "controller/RunEnded.h"
 #include "host/AutomationError.h"
+#include "host/CallWaiter.h"
 
 namespace orvane::panel {
 
@@ -94,6 +95,11 @@ void Dispatcher::runGuarded(ControlEvent event) {
     run(event);
   } catch (const controller::RunEnded&) {
     // The run is over; the operation that was in progress has been abandoned.
+  } catch (const host::WaitCancelled&) {
+    // The operator ended the program while it waited for the host: at once, as after Cancel at
+    // the address prompt.
+    controller_.markEndedAtOnce();
+    services_.endAtOnce();
   } catch (const host::AutomationError& error) {
     // Only start-up has no error handling of its own: the host could not be created or reached.
     const bool startingUp = event.kind == EventKind::Load;

@@ -7,7 +7,9 @@
 
 namespace orvane::panel {
 
-std::string notAnsweringText(std::chrono::milliseconds waited) {
+using std::chrono::milliseconds;
+
+std::string notAnsweringText(milliseconds waited) {
   const auto ms = waited.count();
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%lld.%03lld", static_cast<long long>(ms / 1000),
@@ -20,8 +22,43 @@ std::string notAnsweringText(std::chrono::milliseconds waited) {
          "\r\nRetry keeps waiting; Cancel closes this program.";
 }
 
+std::string startingText(milliseconds waited) {
+  return "Waiting for Qelvix to start\u2026 " + std::to_string((waited.count() + 500) / 1000) +
+         " s";
+}
+
+void HostWait::beginStartup() {
+  phase_ = Phase::Starting;
+  startupBegan_ = Clock::now();
+}
+
+void HostWait::endStartup() {
+  if (phase_ == Phase::Starting) phase_ = Phase::Running;
+  if (!startupShown_.empty()) closeStartupWindow();
+  startupShown_.clear();
+}
+
+void HostWait::endSession(milliseconds limit) {
+  endStartup();
+  phase_ = Phase::Ending;
+  sessionDeadline_ = Clock::now() + limit;
+}
+
 host::CallWaiter::Outcome HostWait::wait(std::string_view member,
                                          const std::function<bool()>& answered) {
+  switch (phase_) {
+    case Phase::Starting:
+      return waitStarting(answered);
+    case Phase::Ending:
+      return waitEnding(answered);
+    case Phase::Running:
+      break;
+  }
+  return waitRunning(member, answered);
+}
+
+host::CallWaiter::Outcome HostWait::waitRunning(std::string_view member,
+                                                const std::function<bool()>& answered) {
   const auto start = Clock::now();
   const auto busyAt = start + busyCursorAfter_;
   auto askAt = start + limit_;
@@ -46,14 +83,48 @@ host::CallWaiter::Outcome HostWait::wait(std::string_view member,
   return outcome;
 }
 
-bool HostWait::keepWaiting(std::string_view member, std::chrono::milliseconds waited,
+// A host that is starting is not hung: no box, however long it takes, but the start-up window
+// once the wait has lasted a while, with the seconds counted across every call of start-up.
+host::CallWaiter::Outcome HostWait::waitStarting(const std::function<bool()>& answered) {
+  const auto windowAt = startupBegan_ + startupWindowAfter_;
+  while (!answered()) {
+    if (startupCancelled_) return Outcome::Cancelled;
+    const auto now = Clock::now();
+    if (now < windowAt) {
+      pumpPaintUntil(windowAt);
+      continue;
+    }
+    const auto waited = std::chrono::duration_cast<milliseconds>(now - startupBegan_);
+    const std::string text = startingText(waited);
+    if (text != startupShown_) showStartupWindow(titleText(), text);
+    startupShown_ = text;
+    // The count changes at every half second past a whole one.
+    const auto nextChange = startupBegan_ + milliseconds((waited.count() + 500) / 1000 * 1000 + 500);
+    pumpStartupUntil(nextChange);
+  }
+  return Outcome::Answered;
+}
+
+host::CallWaiter::Outcome HostWait::waitEnding(const std::function<bool()>& answered) {
+  while (!answered()) {
+    if (Clock::now() >= sessionDeadline_) return Outcome::GivenUp;
+    pumpPaintUntil(sessionDeadline_);
+  }
+  return Outcome::Answered;
+}
+
+bool HostWait::keepWaiting(std::string_view member, milliseconds waited,
                            const std::function<bool()>& answered) {
-  std::string shownTitle = title ? title() : std::string();
-  if (shownTitle.empty()) shownTitle = WindowCaptionAtLoad;  // start-up's first calls
   boxWaitsFor_ = &answered;
-  const bool retry = showBox({std::string(member), shownTitle, notAnsweringText(waited)});
+  const bool retry = showBox({std::string(member), titleText(), notAnsweringText(waited)});
   boxWaitsFor_ = nullptr;
   return retry || answered();  // an answer that came while the box was open wins
+}
+
+std::string HostWait::titleText() const {
+  std::string shown = title ? title() : std::string();
+  if (shown.empty()) shown = WindowCaptionAtLoad;  // start-up's first calls, and the very end
+  return shown;
 }
 
 void HostWait::lookAgain() {

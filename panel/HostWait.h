@@ -9,20 +9,32 @@
 
 namespace orvane::panel {
 
-// How long a host call may go unanswered before the operator is asked, and after how long the
-// pointer turns busy.
+// How long a host call may go unanswered before the operator is asked, after how long the pointer
+// turns busy, and after how long a host that is still starting gets the start-up window.
 inline constexpr std::chrono::milliseconds DefaultHostTimeout{5000};
 inline constexpr std::chrono::milliseconds BusyCursorAfter{250};
+inline constexpr std::chrono::milliseconds StartupWindowAfter{500};
 
 // "Qelvix has not answered for 5 seconds." CR LF "Retry keeps waiting; Cancel closes this
 // program." Whole seconds as a whole number, shorter waits (tests) with up to three decimals.
 std::string notAnsweringText(std::chrono::milliseconds waited);
+// "Waiting for Qelvix to start… 12 s": the seconds waited, to the nearest.
+std::string startingText(std::chrono::milliseconds waited);
 
-// The window's thread waiting for the host thread, the same in every panel: the window keeps
-// painting while operator input stays queued; after a quarter of a second the pointer turns busy;
-// after the limit a modal Retry/Cancel box (style 5) asks whether to keep waiting, Retry waits
-// another limit, and an answer that comes while the box is open takes the box away. Each panel
-// supplies the platform steps below.
+// The window's thread waiting for the host thread, the same in every panel. Each panel supplies
+// the platform steps below.
+//
+// Running: the window keeps painting while operator input stays queued; after a quarter of a second
+// the pointer turns busy; after the limit a modal Retry/Cancel box (style 5) asks whether to keep
+// waiting, Retry waits another limit, and an answer that comes while the box is open takes the box
+// away.
+//
+// Starting (from beginStartup() to endStartup(), which comes before the address prompt): there is
+// no box; once start-up has waited half a second, the start-up window counts the seconds, and its
+// Cancel ends the program at once.
+//
+// Session ending (from endSession() on): no box and no window; whatever the host has not answered
+// by the deadline is given up.
 class HostWait : public host::CallWaiter {
  public:
   struct Box {
@@ -32,12 +44,18 @@ class HostWait : public host::CallWaiter {
   };
 
   explicit HostWait(std::chrono::milliseconds limit,
-                    std::chrono::milliseconds busyCursorAfter = BusyCursorAfter)
-      : limit_(limit), busyCursorAfter_(busyCursorAfter) {}
+                    std::chrono::milliseconds busyCursorAfter = BusyCursorAfter,
+                    std::chrono::milliseconds startupWindowAfter = StartupWindowAfter)
+      : limit_(limit), busyCursorAfter_(busyCursorAfter), startupWindowAfter_(startupWindowAfter) {}
 
   Outcome wait(std::string_view member, const std::function<bool()>& answered) final;
 
-  // The boxes' title: the controller's Title_Text; "Orvane I/O Switcher" while there is none.
+  void beginStartup();
+  void endStartup();
+  void endSession(std::chrono::milliseconds limit);
+
+  // The title of the boxes and the start-up window: the controller's Title_Text; "Orvane I/O
+  // Switcher" while there is none.
   std::function<std::string()> title;
 
  protected:
@@ -50,18 +68,37 @@ class HostWait : public host::CallWaiter {
   virtual bool showBox(const Box& box) = 0;
   // Ends the open box from inside its loop.
   virtual void closeBox() = 0;
+  // Shows the start-up window with this text (its Cancel button, a busy pointer over it), or
+  // changes the text of the one shown.
+  virtual void showStartupWindow(const std::string& title, const std::string& text) = 0;
+  virtual void closeStartupWindow() = 0;
+  // Like pumpPaintUntil, but the start-up window's own input is handled too.
+  virtual void pumpStartupUntil(Clock::time_point until) = 0;
 
   // For the panel to run on the window's thread after a wake while the box is open: closes the box
   // if the host has answered meanwhile.
   void lookAgain();
+  // For the panel: the operator pressed the start-up window's Cancel, or closed it.
+  void startupCancelled() { startupCancelled_ = true; }
 
  private:
+  Outcome waitRunning(std::string_view member, const std::function<bool()>& answered);
+  Outcome waitStarting(const std::function<bool()>& answered);
+  Outcome waitEnding(const std::function<bool()>& answered);
   bool keepWaiting(std::string_view member, std::chrono::milliseconds waited,
                    const std::function<bool()>& answered);
+  std::string titleText() const;
 
+  enum class Phase { Starting, Running, Ending };
+  Phase phase_ = Phase::Running;
   std::chrono::milliseconds limit_;
   std::chrono::milliseconds busyCursorAfter_;
+  std::chrono::milliseconds startupWindowAfter_;
   const std::function<bool()>* boxWaitsFor_ = nullptr;  // while the box is open
+  Clock::time_point startupBegan_;
+  std::string startupShown_;  // the start-up window's text while it is shown
+  bool startupCancelled_ = false;
+  Clock::time_point sessionDeadline_;
 };
 
 }  // namespace orvane::panel

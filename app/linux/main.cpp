@@ -1,7 +1,11 @@
 // The Linux program: the Qt front panel on the built-in simulated host.
 #include <QApplication>
+#include <QSocketNotifier>
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +31,30 @@ std::optional<orvane::app::Options> readArguments(int argc, char** argv, bool sk
     exitStatus = read.exitStatus;
   }
   return read.options;
+}
+
+// Ctrl+C in the terminal, the desktop session's log-out and a shut-down (SIGINT, SIGHUP, SIGTERM)
+// end the session as the Windows program's WM_ENDSESSION does. The handler only writes a byte;
+// the window's thread does the rest, once, when its event loop (or a wait's) reads it.
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
+}
+
+void onTerminationSignals(const std::function<void()>& ending) {
+  if (pipe(signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+  QObject::connect(notifier, &QSocketNotifier::activated, [notifier, ending] {
+    notifier->setEnabled(false);
+    ending();
+  });
+  struct sigaction action {};
+  action.sa_handler = onTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
@@ -60,6 +88,7 @@ int main(int argc, char** argv) {
   panel::qt::QtPlatformServices boxes(window);
   app::Program program({view, boxes, waiter}, *options, trace);
   window.attach(program.dispatcher());
+  onTerminationSignals([&program] { program.endSession(); });
   QObject::connect(&window, &panel::qt::PanelWindow::runFinished, &application,
                    &QCoreApplication::quit, Qt::QueuedConnection);
 

@@ -59,6 +59,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                [] { return std::make_unique<host::com::HostApartment>(); }};
     app::Program program({panel, panel, waiter}, options, trace, qelvix);
     panel.attach(program.dispatcher());
+    panel.onSessionEnding([&program] { program.endSession(); });
     return program.end(panel.run(showCommand));
   } catch (const std::exception& error) {
     return app::reportFailedStart(error.what(), app::ExitBadCommandLine);

@@ -33,6 +33,7 @@ struct HostState {
   bool killed = false;
   bool showErrorMessages = true;
   int sleeps = 0;
+  std::chrono::steady_clock::time_point created;  // when the application was last created
   long calls = 0;
   int liveObjects = 0;
   std::mt19937_64 noise;

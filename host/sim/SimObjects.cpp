@@ -1,7 +1,9 @@
 // The two automation objects of the simulated host: the application and its IOSwitcher.
 #include <array>
+#include <chrono>
 #include <optional>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -339,13 +341,18 @@ class ApplicationObject final : public SimObject {
       if (access == Access::Put) raise(name, WrongArguments);  // read-only
       expectArgCount(name, args, 0);
       if (name == "IsInitialised") {
-        return Variant(host().sleeps >= host().config.sleepsUntilInitialised);
+        const bool ready = std::chrono::steady_clock::now() - host().created >=
+                           host().config.readyAfter;
+        return Variant(ready && host().sleeps >= host().config.sleepsUntilInitialised);
       }
       return Variant(ObjectRef(std::make_shared<SwitcherObject>(sharedHost())));
     }
     if (name == "Sleep" && access != Access::Put) {
       expectArgCount(name, args, 1);
-      (void)int16Arg(name, args[0]);
+      const std::int16_t milliseconds = int16Arg(name, args[0]);
+      if (host().config.readyAfter.count() > 0 && milliseconds > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+      }
       ++host().sleeps;
       return {};
     }

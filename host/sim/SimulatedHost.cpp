@@ -1,6 +1,7 @@
 #include "host/sim/SimulatedHost.h"
 
 #include <stdexcept>
+#include <thread>
 
 #include "host/sim/Arguments.h"
 #include "host/sim/HostState.h"
@@ -26,6 +27,11 @@ ObjectFactory SimulatedHost::factory() {
     const std::string member = "CreateObject(" + progId + ")";
     if (state->killed) detail::raise(member, "Server execution failed");
     if (progId != ProgId) detail::raise(member, "Invalid class string");
+    if (const auto fault = state->takeFault(member); fault && fault->kind == FaultKind::Block) {
+      state->block();
+    }
+    std::this_thread::sleep_for(state->config.createDelay);
+    state->created = std::chrono::steady_clock::now();
     return detail::makeApplication(state);
   };
 }

@@ -19,6 +19,11 @@ struct SimConfig {
   std::uint64_t seed = 1;          // the DC noise generator's seed: same seed, same readings
   double noiseVolts = 0.003;       // amplitude of the DC noise on every terminal reading
   bool x3CarriesDc = true;         // channel X3 of every switcher carries about +9 V on +ve
+  // A host that starts slowly, as a real one does from cold: creating the application takes
+  // createDelay, and IsInitialised stays False until readyAfter has passed since then (Sleep then
+  // really sleeps its argument in milliseconds).
+  std::chrono::milliseconds createDelay{0};
+  std::chrono::milliseconds readyAfter{0};
 };
 
 // How a member misbehaves when a fault is armed on it.

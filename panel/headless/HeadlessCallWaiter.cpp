@@ -23,4 +23,18 @@ bool HeadlessCallWaiter::showBox(const Box& box) {
   return answer == controller::box::AnswerRetry;
 }
 
+void HeadlessCallWaiter::showStartupWindow(const std::string& title, const std::string& text) {
+  startupTitle = title;
+  startupTexts.push_back(text);
+  startupWindowOpen = true;
+}
+
+void HeadlessCallWaiter::pumpStartupUntil(Clock::time_point until) {
+  if (operatorCancelsStartup && operatorCancelsStartup(startupTexts.back())) {
+    startupCancelled();
+    return;
+  }
+  pumpPaintUntil(until);
+}
+
 }  // namespace orvane::panel

@@ -14,8 +14,9 @@ namespace orvane::panel {
 // operator's answer from a script.
 class HeadlessCallWaiter final : public HostWait {
  public:
-  explicit HeadlessCallWaiter(std::chrono::milliseconds limit = DefaultHostTimeout)
-      : HostWait(limit) {}
+  explicit HeadlessCallWaiter(std::chrono::milliseconds limit = DefaultHostTimeout,
+                              std::chrono::milliseconds startupWindowAfter = StartupWindowAfter)
+      : HostWait(limit, BusyCursorAfter, startupWindowAfter) {}
 
   void wake() override;
 
@@ -25,11 +26,22 @@ class HeadlessCallWaiter final : public HostWait {
   std::vector<Box> boxes;  // every box shown
   bool busyCursor = false;
 
+  // The start-up window: each text it showed, in order, and whether it is open now. While it is
+  // open, operatorCancelsStartup is asked with its text each time the wait looks at the window;
+  // true is the operator's Cancel.
+  std::vector<std::string> startupTexts;
+  std::string startupTitle;
+  bool startupWindowOpen = false;
+  std::function<bool(const std::string& text)> operatorCancelsStartup;
+
  private:
   void pumpPaintUntil(Clock::time_point until) override;
   void setBusyCursor(bool busy) override { busyCursor = busy; }
   bool showBox(const Box& box) override;
   void closeBox() override {}
+  void showStartupWindow(const std::string& title, const std::string& text) override;
+  void closeStartupWindow() override { startupWindowOpen = false; }
+  void pumpStartupUntil(Clock::time_point until) override;
 
   std::mutex mutex_;
   std::condition_variable woken_;

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QEventLoop>
 #include <QObject>
+#include <memory>
 
 #include "panel/HostWait.h"
 
+class QDialog;
+class QLabel;
 class QMessageBox;
 
 namespace orvane::panel::qt {
@@ -14,8 +18,8 @@ class PanelWindow;
 // queued; a wake from the host thread is a queued call, which also ends the event loop's sleep.
 class QtCallWaiter final : public HostWait {
  public:
-  explicit QtCallWaiter(PanelWindow& window, std::chrono::milliseconds limit = DefaultHostTimeout)
-      : HostWait(limit), window_(window) {}
+  explicit QtCallWaiter(PanelWindow& window, std::chrono::milliseconds limit = DefaultHostTimeout);
+  ~QtCallWaiter() override;
 
   void wake() override;
 
@@ -24,10 +28,16 @@ class QtCallWaiter final : public HostWait {
   void setBusyCursor(bool busy) override;
   bool showBox(const Box& box) override;
   void closeBox() override;
+  void showStartupWindow(const std::string& title, const std::string& text) override;
+  void closeStartupWindow() override;
+  void pumpStartupUntil(Clock::time_point until) override;
+  void pumpUntil(Clock::time_point until, QEventLoop::ProcessEventsFlags flags);
 
   PanelWindow& window_;
   QObject context_;              // receives the queued wake-ups on the window's thread
   QMessageBox* open_ = nullptr;  // the box while it is shown
+  std::unique_ptr<QDialog> startupWindow_;
+  QLabel* startupText_ = nullptr;
 };
 
 }  // namespace orvane::panel::qt

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/com/WideText.h"
+#include "panel/win32/Dpi.h"
 
 namespace orvane::panel::win32 {
 
@@ -40,6 +41,7 @@ Win32CallWaiter::Win32CallWaiter(Settings settings)
       answered_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
 Win32CallWaiter::~Win32CallWaiter() {
+  closeStartupWindow();
   CloseHandle(answered_);
 }
 
@@ -95,6 +97,97 @@ void Win32CallWaiter::closeBox() {
         return FALSE;
       },
       reinterpret_cast<LPARAM>(this));
+}
+
+namespace {
+
+constexpr wchar_t StartupWindowClass[] = L"OrvaneHostStarting";
+constexpr int StartupWidth = 300;  // client area, in pixels at 96 dpi
+constexpr int StartupHeight = 80;
+
+}  // namespace
+
+LRESULT CALLBACK Win32CallWaiter::startupWindowProc(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+  auto* self = reinterpret_cast<Win32CallWaiter*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_COMMAND:
+      if (LOWORD(wParam) != IDCANCEL) break;
+      [[fallthrough]];
+    case WM_CLOSE:  // the close box and Escape are Cancel too
+      if (self) self->startupCancelled();
+      return 0;
+    case WM_SETCURSOR:
+      SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));  // busy, but Cancel can still be pressed
+      return TRUE;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Win32CallWaiter::showStartupWindow(const std::string& title, const std::string& text) {
+  if (startupWindow_) {
+    SetWindowTextW(startupText_, toWide(text).c_str());
+    return;
+  }
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = startupWindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_APPSTARTING);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  wc.lpszClassName = StartupWindowClass;
+  RegisterClassExW(&wc);  // fails harmlessly once registered
+
+  const UINT dpi = systemDpi();
+  const auto px = [dpi](int at96) { return scaledPixels(at96, dpi); };
+  constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const RECT frame = frameForClient({px(StartupWidth), px(StartupHeight)}, style, 0, dpi);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  startupWindow_ = CreateWindowExW(
+      0, StartupWindowClass, toWide(title).c_str(), style,
+      (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
+      width, height, nullptr, nullptr, instance, nullptr);
+  if (!startupWindow_) return;  // start-up goes on without it
+  SetWindowLongPtrW(startupWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  startupFont_ = createGuiFont(dpi);
+  startupText_ = CreateWindowExW(0, L"STATIC", toWide(text).c_str(), WS_CHILD | WS_VISIBLE,
+                                 px(12), px(12), px(StartupWidth - 24), px(20), startupWindow_,
+                                 nullptr, instance, nullptr);
+  const HWND cancel = CreateWindowExW(
+      0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+      px(StartupWidth - 87), px(StartupHeight - 35), px(75), px(23), startupWindow_,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
+  for (const HWND child : {startupText_, cancel}) {
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont_), FALSE);
+  }
+  ShowWindow(startupWindow_, SW_SHOWNORMAL);
+  SetFocus(cancel);
+  UpdateWindow(startupWindow_);
+}
+
+void Win32CallWaiter::closeStartupWindow() {
+  if (startupWindow_) DestroyWindow(startupWindow_);
+  if (startupFont_) DeleteObject(startupFont_);
+  startupWindow_ = nullptr;
+  startupText_ = nullptr;
+  startupFont_ = nullptr;
+}
+
+// Start-up comes before the panel is shown, so every message is handled: the start-up window's
+// own, Escape and Tab among them.
+void Win32CallWaiter::pumpStartupUntil(Clock::time_point until) {
+  MsgWaitForMultipleObjectsEx(1, &answered_, millisecondsUntil(until), QS_ALLINPUT,
+                              MWMO_INPUTAVAILABLE);
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (startupWindow_ && IsDialogMessageW(startupWindow_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
 }
 
 }  // namespace orvane::panel::win32

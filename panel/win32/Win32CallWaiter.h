@@ -14,7 +14,8 @@ namespace orvane::panel::win32 {
 // with MsgWaitForMultipleObjectsEx, and handles the paint and sent messages that come meanwhile and
 // nothing else: the window stays painted, operator input stays queued until the operation has
 // finished, and no handler runs nested. While the box is open, a thread timer of the box's modal
-// loop looks whether the host has answered.
+// loop looks whether the host has answered. The start-up window is a small window of its own with
+// the count and a Cancel button; while it is up, its input is handled too.
 class Win32CallWaiter final : public HostWait {
  public:
   struct Settings {
@@ -39,13 +40,20 @@ class Win32CallWaiter final : public HostWait {
   void setBusyCursor(bool busy) override;
   bool showBox(const Box& box) override;
   void closeBox() override;
+  void showStartupWindow(const std::string& title, const std::string& text) override;
+  void closeStartupWindow() override;
+  void pumpStartupUntil(Clock::time_point until) override;
   static void CALLBACK boxTimer(HWND, UINT, UINT_PTR, DWORD);
+  static LRESULT CALLBACK startupWindowProc(HWND, UINT, WPARAM, LPARAM);
 
   Settings settings_;
   HANDLE answered_;  // an auto-reset event, set by wake()
   std::function<HWND()> owner_;
   HCURSOR previousCursor_ = nullptr;
   std::wstring openBoxTitle_;  // while the box is open
+  HWND startupWindow_ = nullptr;
+  HWND startupText_ = nullptr;
+  HFONT startupFont_ = nullptr;
 };
 
 }  // namespace orvane::panel::win32

@@ -180,6 +180,13 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       onClose();
       return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;  // the session may end; the unload comes with WM_ENDSESSION
+    case WM_ENDSESSION:
+      // Log-off, shut-down, or an installer closing the program (ENDSESSION_CLOSEAPP): the work
+      // is done before this returns, as the process ends right after.
+      if (wParam && sessionEnding_) sessionEnding_();
+      return 0;
     case WM_GETDPISCALEDSIZE:
       // Asked before a move to a monitor of another density: the size that keeps the client area.
       *reinterpret_cast<SIZE*>(lParam) = windowSizeAt(static_cast<UINT>(wParam));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ class Win32Panel final : public View, public controller::PlatformServices {
   Win32Panel& operator=(const Win32Panel&) = delete;
 
   void attach(Dispatcher& dispatcher);
+  // What runs when the desktop session ends with the window open; it does not return.
+  void onSessionEnding(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
 
   // Load, show and pump until the run ends; returns the program's exit code (0, or 1 when the
   // start-up failed, 3 after an unexpected error).
@@ -132,6 +135,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   bool shown_ = false;
   std::optional<std::string> fatal_;
   Dispatcher* dispatcher_ = nullptr;
+  std::function<void()> sessionEnding_;
 };
 
 }  // namespace orvane::panel::win32

@@ -31,12 +31,15 @@ TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
 
 TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
   const auto read = onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms",
-                             "500", "--sim-latency-ms=3"});
+                             "500", "--sim-latency-ms=3", "--sim-create-ms", "2000",
+                             "--sim-ready-ms", "11000"});
   ASSERT_TRUE(read.options) << read.text;
   EXPECT_EQ(read.options->sim.blockMember, "IOSWITCHER_GetFullStatus");
   EXPECT_EQ(read.options->sim.blockFromCall, 4);
   EXPECT_EQ(read.options->sim.latencyMs, 3);
   EXPECT_EQ(read.options->hostTimeout, std::chrono::milliseconds(500));
+  EXPECT_EQ(read.options->sim.config.createDelay, std::chrono::milliseconds(2000));
+  EXPECT_EQ(read.options->sim.config.readyAfter, std::chrono::milliseconds(11000));
   EXPECT_TRUE(read.options->simulate);
 }
 
