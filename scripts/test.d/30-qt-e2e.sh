@@ -89,6 +89,18 @@ wait_window() {
   done
   return 1
 }
+# ended TENTHS: waits up to TENTHS tenths of a second for the program to end; false if it has not,
+# else its exit status is in $status.
+ended() {
+  for _ in $(seq "$1"); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$program_pid" 2>/dev/null && return 1
+  wait "$program_pid"
+  status=$?
+  program_pid=""
+}
 # pixel WINDOW X Y: the colour there as "r,g,b".
 pixel() {
   import -window "$1" "$work/shot.png" 2>/dev/null || return 1
@@ -153,14 +165,7 @@ seen=$(wait_pixel "$main" 521 1 "128,128,128") || fail "Bal A shows $seen, not g
 
 # The close box, as a window manager would send it.
 "$closer" "$main" || fail "could not ask the window to close"
-for _ in $(seq 100); do
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$program_pid" 2>/dev/null; then fail "the program did not end after the close"; fi
-wait "$program_pid"
-status=$?
-program_pid=""
+ended 100 || fail "the program did not end after the close"
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
 step "closed; exit status 0"
 
@@ -200,14 +205,34 @@ lost=$(wait_window "$title_box" "$main" "$asking") || fail "hung host: no lost-c
 step "hung host: the lost-connection box is up"
 gave_up=$(date +%s%N)
 press "$lost" Return || fail "hung host: could not answer the lost-connection box"
-for _ in $(seq 50); do
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$program_pid" 2>/dev/null; then fail "hung host: the program did not end"; fi
-wait "$program_pid"
-status=$?
-program_pid=""
+ended 50 || fail "hung host: the program did not end"
 [ "$status" -eq 0 ] || fail "hung host: the program exited with status $status"
 step "hung host: ended $(( ($(date +%s%N) - gave_up) / 1000000 )) ms after OK; exit status 0"
+
+# A host slow to start: after half a second the start-up window (titled like the prompt) counts
+# the seconds; the prompt replaces it once the host is ready, and no not-answering box comes
+# although the start takes longer than the limit. Then SIGTERM, as Ctrl+C or a log-out sends it:
+# the unload runs, as the trace shows, and the program ends.
+"$program" --sim-create-ms 400 --sim-ready-ms 1600 --host-timeout-ms 500 \
+  --trace "$work/slow.trace" > "$work/program.log" 2>&1 &
+program_pid=$!
+starting=$(wait_window "$title_prompt") || fail "slow start: no start-up window"
+step "slow start: the start-up window is up"
+prompt=$(wait_window "$title_prompt" "$starting") || fail "slow start: the prompt did not follow"
+xdotool search --onlyvisible --name "$title_prompt" 2>/dev/null | grep -qx "$starting" &&
+  fail "slow start: the start-up window stayed up with the prompt"
+press "$prompt" Return || fail "slow start: could not answer the address prompt"
+main=$(wait_window "$title_main") || fail "slow start: the panel did not appear"
+step "slow start: the prompt replaced the start-up window, and the panel came"
+click "$main" 156 8 || fail "slow start: could not click X5"
+wait_pixel "$main" 145 1 "0,255,0" > /dev/null || fail "slow start: X5 did not turn green"
+kill -TERM "$program_pid"
+ended 50 || fail "SIGTERM: the program did not end"
+[ "$status" -eq 0 ] || fail "SIGTERM: the program exited with status $status"
+for expected in 'session ending$' 'event handled Form_Unload$' \
+  'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' 'host [0-9]+us release HostApp$'; do
+  grep -qE "^[0-9]+ms $expected" "$work/slow.trace" || fail "SIGTERM: the trace has no line like: $expected"
+done
+grep -q 'box MsgBox' "$work/slow.trace" && fail "slow start: a box came during start-up"
+step "SIGTERM: the unload ran (reset and releases in the trace); exit status 0"
 echo "30-qt-e2e: PASS"
