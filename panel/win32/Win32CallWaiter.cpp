@@ -158,14 +158,16 @@ void Win32CallWaiter::showStartupWindow(const std::string& title, const std::str
                                  px(12), px(12), px(StartupWidth - 24), px(20), startupWindow_,
                                  nullptr, instance, nullptr);
   const HWND cancel = CreateWindowExW(
-      0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+      0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
       px(StartupWidth - 87), px(StartupHeight - 35), px(75), px(23), startupWindow_,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
   for (const HWND child : {startupText_, cancel}) {
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont_), FALSE);
   }
+  // Not the default button, and not focused: Return, typed for the address prompt that has not
+  // come yet, must not end the program.
   ShowWindow(startupWindow_, SW_SHOWNORMAL);
-  SetFocus(cancel);
+  SetFocus(startupWindow_);
   UpdateWindow(startupWindow_);
 }
 

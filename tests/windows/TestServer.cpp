@@ -13,7 +13,13 @@
 // program), by the values HangMember and HangAfterCalls under HKCU\Software\Orvane\TestServer,
 // read when the client creates the application. A hung call holds the server's only thread; the
 // process ends by itself HungLifetimeMs later.
+//
+// A host that starts slowly, by the values StartDelayMs (creating the application takes that long)
+// and ReadyAfterMs (IsInitialised says False until then) there too. With LogFile set, the server
+// writes one line for every member called and every object released, for a test to read.
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -49,6 +55,40 @@ std::atomic<long> serverLocks{0};
 ULONGLONG lastActivity = 0;
 ULONGLONG lastRelease = 0;
 bool everServed = false;
+std::FILE* callLog = nullptr;  // LogFile, when a test asks for one
+
+void logLine(const std::string& line) {
+  if (!callLog) return;
+  std::fprintf(callLog, "%s\n", line.c_str());
+  std::fflush(callLog);
+}
+
+// A DWORD of the test's registry values, or `otherwise`.
+DWORD registryNumber(const wchar_t* name, DWORD otherwise) {
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  return RegGetValueW(HKEY_CURRENT_USER, HangKey, name, RRF_RT_REG_DWORD,
+                      nullptr, &value, &size) == ERROR_SUCCESS
+             ? value
+             : otherwise;
+}
+
+sim::SimConfig startSettings() {
+  sim::SimConfig config;
+  config.createDelay = std::chrono::milliseconds(registryNumber(L"StartDelayMs", 0));
+  config.readyAfter = std::chrono::milliseconds(registryNumber(L"ReadyAfterMs", 0));
+  return config;
+}
+
+void openCallLog() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD size = sizeof path;
+  if (callLog || RegGetValueW(HKEY_CURRENT_USER, HangKey, L"LogFile",
+                              RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
+    return;
+  }
+  callLog = _wfopen(path, L"ab");
+}
 
 // Every member either object answers to; the DISPID is the position plus one.
 const wchar_t* const MemberNames[] = {
@@ -108,7 +148,7 @@ struct Probe {
 
 // One client's simulated application: every CreateInstance gets a fresh one.
 struct Session {
-  sim::SimulatedHost host;
+  sim::SimulatedHost host{startSettings()};
   Probe probe;
   std::string hangMember;  // empty: every member answers
   long answersBeforeHang = 0;
@@ -205,6 +245,7 @@ class ServerDispatch final : public IDispatch {
     everServed = true;
   }
   ~ServerDispatch() {
+    logLine(application_ ? "release application" : "release object");
     --liveObjects;
     lastRelease = GetTickCount64();
   }
@@ -421,6 +462,7 @@ HRESULT ServerDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   if (id < 1 || id > MemberCount) return DISP_E_MEMBERNOTFOUND;
   if (!params) return E_INVALIDARG;
   const std::string name = com::toUtf8(std::wstring_view(MemberNames[id - 1]));
+  logLine("call " + name);
   if (session_->hangs(name)) hangThenExit();
   const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   if (isPut && (params->cArgs != 1 || params->cNamedArgs != 1 ||
@@ -515,6 +557,7 @@ class Factory final : public IClassFactory {
     if (outer) return CLASS_E_NOAGGREGATION;
     lastActivity = GetTickCount64();
     try {
+      openCallLog();
       auto session = std::make_shared<Session>();
       readHangSettings(*session);
       ObjectRef application = session->host.factory()("Qelvix.Application");

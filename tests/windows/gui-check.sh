@@ -39,6 +39,23 @@ endedCleanly() {
   fi
 }
 
+# answerPrompt: accepts the address prompt (address 0) and prints the main window's id. The
+# start-up window, titled like the prompt, may come first while the host starts; Return does
+# nothing there, so Return goes to each window of that title until the main window is up.
+answerPrompt() {
+  local main="" candidate i
+  for ((i = 0; i < 60; i++)); do
+    main=$(xdotool search --onlyvisible --name "^Orvane I/O Switcher 0\$" 2> /dev/null | head -1)
+    [ -n "$main" ] && break
+    if candidate=$(waitForWindow "Orvane I/O Switcher" 1); then
+      xdotool windowfocus --sync "$candidate" 2> /dev/null || true
+      xdotool key --clearmodifiers Return
+      sleep 0.5
+    fi
+  done
+  [ -n "$main" ] && echo "$main"
+}
+
 # pixel X Y FILE: the colour of one pixel of a screenshot, as srgb(r,g,b).
 pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
 
@@ -67,19 +84,13 @@ checkAtDpi() {
   frame=$((2 * ((dpi + 48) / 96)))  # the painting buttons' two frame lines, scaled
   wine "$bin/app/windows/orvane-panel.exe" &
   panel=$!
-  if ! prompt=$(waitForWindow "Orvane I/O Switcher" 30); then
-    fail "$dpi dpi: the address prompt did not appear"
+  if ! main=$(answerPrompt); then
+    fail "$dpi dpi: the main window did not appear after the prompt"
   else
-    xdotool windowfocus --sync "$prompt" 2> /dev/null || true
-    xdotool key --clearmodifiers Return  # accepts the default address, 0
-    if ! main=$(waitForWindow "Orvane I/O Switcher 0" 30); then
-      fail "$dpi dpi: the main window did not appear after the prompt"
-    else
-      echo "$dpi dpi: main window shown $((SECONDS - start)) s after the start"
-      checkWindow "$dpi" "$clientW" "$clientH" "$frame"
-      xdotool windowfocus --sync "$main" 2> /dev/null || true
-      xdotool key --clearmodifiers alt+F4
-    fi
+    echo "$dpi dpi: main window shown $((SECONDS - start)) s after the start"
+    checkWindow "$dpi" "$clientW" "$clientH" "$frame"
+    xdotool windowfocus --sync "$main" 2> /dev/null || true
+    xdotool key --clearmodifiers alt+F4
   fi
   if endedCleanly "$dpi dpi" " of Alt+F4"; then
     pass "$dpi dpi: the program closed with exit code 0"
@@ -194,24 +205,13 @@ fi
 # one after a click on X5 never returns. With a limit of 1 s the not-answering box comes (the
 # same title as the window); Escape is Cancel, which gives up the call, so the lost-connection box
 # follows; OK, and the program ends (exit code 0, as for any lost connection) without waiting for
-# the hung call. Starting the server can take longer than the limit: a box during start-up is
-# answered with Return (Retry), as the address prompt is (OK).
+# the hung call.
 hangKey='HKCU\Software\Orvane\TestServer'
 timeout 60 wine reg add "$hangKey" /v HangMember /d IOSWITCHER_GetFullStatus /f > /dev/null 2>&1
 timeout 60 wine reg add "$hangKey" /v HangAfterCalls /t REG_DWORD /d 3 /f > /dev/null 2>&1
 wine "$bin/app/windows/orvane-panel.exe" --host-timeout-ms 1000 &
 panel=$!
-main=""
-for ((i = 0; i < 60; i++)); do
-  main=$(xdotool search --onlyvisible --name "^Orvane I/O Switcher 0\$" 2> /dev/null | head -1)
-  [ -n "$main" ] && break
-  if startup=$(waitForWindow "Orvane I/O Switcher" 1); then
-    xdotool windowfocus --sync "$startup" 2> /dev/null || true
-    xdotool key --clearmodifiers Return
-    sleep 0.5
-  fi
-done
-if [ -z "$main" ]; then
+if ! main=$(answerPrompt); then
   fail "hung host: the main window did not appear"
 else
   eval "$(xdotool getwindowgeometry --shell "$main")"
@@ -236,6 +236,77 @@ else
 fi
 if endedCleanly "hung host" ""; then
   pass "hung host: the program ended with exit code 0 (within $((($(date +%s%N) - ${okAt:-0}) / 1000000)) ms of OK, polled every 250 ms)"
+fi
+timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
+
+# A cold start of 13 s: the test server takes 3 s to create the application and says it is ready
+# 10 s later. With a limit of 1 s the not-answering box would come again and again; instead the
+# start-up window comes, and nothing else of the program's until it has gone and the prompt follows.
+timeout 60 wine reg add "$hangKey" /v StartDelayMs /t REG_DWORD /d 3000 /f > /dev/null 2>&1
+timeout 60 wine reg add "$hangKey" /v ReadyAfterMs /t REG_DWORD /d 10000 /f > /dev/null 2>&1
+startedAt=$(date +%s%N)
+wine "$bin/app/windows/orvane-panel.exe" --host-timeout-ms 1000 &
+panel=$!
+if ! starting=$(waitForWindow "Orvane I/O Switcher" 10); then
+  fail "cold start: no start-up window"
+else
+  shownAt=$((($(date +%s%N) - startedAt) / 1000000))
+  /usr/bin/import -window root "$work/cold-start.png"
+  other=""
+  for ((i = 0; i < 160; i++)); do  # one look at all the program's windows at a time
+    windows=$(xdotool search --onlyvisible --name "^Orvane I/O Switcher" 2> /dev/null)
+    grep -qx "$starting" <<< "$windows" || break
+    other=$(grep -vx "$starting" <<< "$windows" | head -1)
+    [ -n "$other" ] && break
+    sleep 0.25
+  done
+  goneAt=$((($(date +%s%N) - startedAt) / 1000000))
+  if [ -n "$other" ]; then
+    fail "cold start: '$(xdotool getwindowname "$other")' came while the start-up window was up"
+  elif [ "$goneAt" -lt 12000 ]; then
+    fail "cold start: the start-up window went after $goneAt ms, before the host was ready"
+  else
+    pass "cold start of 13 s (slow creation, slow IsInitialised): the start-up window from $shownAt ms to $goneAt ms, and no box"
+  fi
+  if main=$(answerPrompt); then
+    pass "cold start: the prompt came, then the panel"
+    xdotool windowfocus --sync "$main" 2> /dev/null || true
+    xdotool key --clearmodifiers alt+F4
+  else
+    fail "cold start: no panel after the start-up window"
+  fi
+fi
+endedCleanly "cold start" " of Alt+F4" || true
+timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
+
+# The session ends with the panel open and X5 on (wineboot --end-session, as a log-off does): the
+# unload resets the switcher and releases both objects, as the server's log shows, and the program
+# ends by itself. Every Wine process ends with the session, so this comes last but one.
+calls="$work/server-calls.log"
+timeout 60 wine reg add "$hangKey" /v LogFile /d "$(winepath -w "$calls")" /f > /dev/null 2>&1
+wine "$bin/app/windows/orvane-panel.exe" &
+panel=$!
+if ! main=$(answerPrompt); then
+  fail "session end: the panel did not appear"
+else
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  border=$(((WIDTH - 585) / 2))
+  xdotool mousemove $((X + border + 144 + 12)) $((Y + HEIGHT - 51 - border + 8)) click 1
+  for ((i = 0; i < 40; i++)); do
+    grep -q 'call IOSWITCHER_GetFullStatus' <(sed -n '/call SWITCHER_AddChannel/,$p' "$calls") && break
+    sleep 0.25
+  done
+  timeout 60 wine wineboot --end-session > /dev/null 2>&1
+  after=$(tr -d '\r' < "$calls" | sed -n '/call SWITCHER_AddChannel/,$p' |
+    grep -E '^(call ORVANE_Reset|release)' | tr '\n' ',')
+  if [ "$after" = "call ORVANE_Reset,release object,release application," ]; then
+    pass "session end after X5: the server saw the reset, then both releases"
+  else
+    fail "session end after X5: after the click the server saw: ${after:-nothing}"
+  fi
+fi
+if endedCleanly "session end" " of wineboot --end-session"; then
+  pass "session end: the program ended with exit code 0"
 fi
 timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
 
