@@ -150,8 +150,8 @@ Variant HostThread::Shared::performWritingOuts(std::shared_ptr<HostAccess> acces
     if (givenUp) throw HostError(access->member, NotResponding);
     if (stopping || ended) throw HostError(access->member, ThreadEnded);
     queue.push_back(access);
-    home->wakeUp();
   }
+  home->wakeUp();  // after the unlock, so that the host thread does not wake to a held lock
   const auto answered = [&] {
     const std::lock_guard lock(mutex);
     return access->done;
@@ -190,6 +190,7 @@ void HostThread::Shared::release(std::function<void()> drop) {
   };
   access->waitedFor = false;
   queue.push_back(std::move(access));
+  lock.unlock();
   home->wakeUp();
 }
 

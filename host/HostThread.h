@@ -25,8 +25,8 @@ class ThreadHome {
   // First and last on the host thread. An error of enter() fails the HostThread's construction.
   virtual void enter() {}
   virtual void leave() {}
-  // On the host thread, with `lock` held: returns once ready() is true. wakeUp() is called, with
-  // the same lock held, each time ready() may have turned true.
+  // On the host thread, with `lock` held: returns once ready() is true. wakeUp() is called from any
+  // thread after each change under the lock that may have made ready() true.
   virtual void sleepUntil(std::unique_lock<std::mutex>& lock,
                           const std::function<bool()>& ready) = 0;
   virtual void wakeUp() = 0;

@@ -44,8 +44,25 @@ void HostWait::endSession(milliseconds limit) {
   sessionDeadline_ = Clock::now() + limit;
 }
 
+void HostWait::wake() {
+  {
+    const std::lock_guard lock(wakeMutex_);
+    wakeCame_ = true;
+  }
+  woken_.notify_all();
+  wakeWindow();
+}
+
+void HostWait::sleepUntilWoken(Clock::time_point until) {
+  std::unique_lock lock(wakeMutex_);
+  woken_.wait_until(lock, until, [this] { return wakeCame_; });
+  wakeCame_ = false;
+}
+
 host::CallWaiter::Outcome HostWait::wait(std::string_view member,
                                          const std::function<bool()>& answered) {
+  const auto quickUntil = Clock::now() + std::min({QuickAnswer, limit_, busyCursorAfter_});
+  while (!answered() && Clock::now() < quickUntil) sleepUntilWoken(quickUntil);
   switch (phase_) {
     case Phase::Starting:
       return waitStarting(answered);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,9 @@ namespace orvane::panel {
 inline constexpr std::chrono::milliseconds DefaultHostTimeout{5000};
 inline constexpr std::chrono::milliseconds BusyCursorAfter{250};
 inline constexpr std::chrono::milliseconds StartupWindowAfter{500};
+// Most answers come within this, less than a frame: the window's thread sleeps for them without
+// pumping its events, which costs nothing while it sleeps.
+inline constexpr std::chrono::milliseconds QuickAnswer{10};
 
 // "Qelvix has not answered for 5 seconds." CR LF "Retry keeps waiting; Cancel closes this
 // program." Whole seconds as a whole number, shorter waits (tests) with up to three decimals.
@@ -49,6 +54,7 @@ class HostWait : public host::CallWaiter {
       : limit_(limit), busyCursorAfter_(busyCursorAfter), startupWindowAfter_(startupWindowAfter) {}
 
   Outcome wait(std::string_view member, const std::function<bool()>& answered) final;
+  void wake() final;
 
   void beginStartup();
   void endStartup();
@@ -61,8 +67,11 @@ class HostWait : public host::CallWaiter {
  protected:
   using Clock = std::chrono::steady_clock;
 
-  // Handles paint (on Windows also sent messages) until `until`, or until wake() comes.
+  // Handles paint (on Windows also sent messages) until `until`, or until wakeWindow() comes.
   virtual void pumpPaintUntil(Clock::time_point until) = 0;
+  // From the host thread, without blocking: ends pumpPaintUntil early, and while the box is open
+  // has lookAgain run on the window's thread.
+  virtual void wakeWindow() = 0;
   virtual void setBusyCursor(bool busy) = 0;
   // The modal box: true for Retry, false for Cancel or a closed box.
   virtual bool showBox(const Box& box) = 0;
@@ -80,6 +89,8 @@ class HostWait : public host::CallWaiter {
   void lookAgain();
   // For the panel: the operator pressed the start-up window's Cancel, or closed it.
   void startupCancelled() { startupCancelled_ = true; }
+  // Sleeps until `until`, or until a wake comes (one that came before counts too).
+  void sleepUntilWoken(Clock::time_point until);
 
  private:
   Outcome waitRunning(std::string_view member, const std::function<bool()>& answered);
@@ -99,6 +110,9 @@ class HostWait : public host::CallWaiter {
   std::string startupShown_;  // the start-up window's text while it is shown
   bool startupCancelled_ = false;
   Clock::time_point sessionDeadline_;
+  std::mutex wakeMutex_;
+  std::condition_variable woken_;
+  bool wakeCame_ = false;  // kept until the next sleep, so that an early wake is not lost
 };
 
 }  // namespace orvane::panel

@@ -4,18 +4,6 @@
 
 namespace orvane::panel {
 
-void HeadlessCallWaiter::wake() {
-  const std::lock_guard lock(mutex_);
-  wakeCame_ = true;
-  woken_.notify_all();
-}
-
-void HeadlessCallWaiter::pumpPaintUntil(Clock::time_point until) {
-  std::unique_lock lock(mutex_);
-  woken_.wait_until(lock, until, [this] { return wakeCame_; });
-  wakeCame_ = false;
-}
-
 bool HeadlessCallWaiter::showBox(const Box& box) {
   boxes.push_back(box);
   const std::int16_t answer =

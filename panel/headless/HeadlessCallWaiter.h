@@ -1,9 +1,7 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 #include "panel/HostWait.h"
@@ -17,8 +15,6 @@ class HeadlessCallWaiter final : public HostWait {
   explicit HeadlessCallWaiter(std::chrono::milliseconds limit = DefaultHostTimeout,
                               std::chrono::milliseconds startupWindowAfter = StartupWindowAfter)
       : HostWait(limit, BusyCursorAfter, startupWindowAfter) {}
-
-  void wake() override;
 
   // The operator's answer to each box (controller::box::AnswerRetry or AnswerCancel); unset, every
   // box is cancelled. It runs while the box is "open": a test may let the host answer from here.
@@ -35,17 +31,14 @@ class HeadlessCallWaiter final : public HostWait {
   std::function<bool(const std::string& text)> operatorCancelsStartup;
 
  private:
-  void pumpPaintUntil(Clock::time_point until) override;
+  void pumpPaintUntil(Clock::time_point until) override { sleepUntilWoken(until); }
+  void wakeWindow() override {}
   void setBusyCursor(bool busy) override { busyCursor = busy; }
   bool showBox(const Box& box) override;
   void closeBox() override {}
   void showStartupWindow(const std::string& title, const std::string& text) override;
   void closeStartupWindow() override { startupWindowOpen = false; }
   void pumpStartupUntil(Clock::time_point until) override;
-
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool wakeCame_ = false;  // kept until the next pump, so that an early wake is not lost
 };
 
 }  // namespace orvane::panel

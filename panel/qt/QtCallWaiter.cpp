@@ -19,7 +19,7 @@ QtCallWaiter::QtCallWaiter(PanelWindow& window, std::chrono::milliseconds limit)
 
 QtCallWaiter::~QtCallWaiter() = default;
 
-void QtCallWaiter::wake() {
+void QtCallWaiter::wakeWindow() {
   QMetaObject::invokeMethod(
       &context_, [this] { lookAgain(); }, Qt::QueuedConnection);
 }

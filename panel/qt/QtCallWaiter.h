@@ -21,10 +21,9 @@ class QtCallWaiter final : public HostWait {
   explicit QtCallWaiter(PanelWindow& window, std::chrono::milliseconds limit = DefaultHostTimeout);
   ~QtCallWaiter() override;
 
-  void wake() override;
-
  private:
   void pumpPaintUntil(Clock::time_point until) override;
+  void wakeWindow() override;
   void setBusyCursor(bool busy) override;
   bool showBox(const Box& box) override;
   void closeBox() override;

@@ -45,7 +45,7 @@ Win32CallWaiter::~Win32CallWaiter() {
   CloseHandle(answered_);
 }
 
-void Win32CallWaiter::wake() {
+void Win32CallWaiter::wakeWindow() {
   SetEvent(answered_);
 }
 

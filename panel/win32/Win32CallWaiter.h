@@ -33,10 +33,9 @@ class Win32CallWaiter final : public HostWait {
   // The box's owner window (none while the window is not on screen), asked for at each box.
   void setBoxOwner(std::function<HWND()> owner) { owner_ = std::move(owner); }
 
-  void wake() override;
-
  private:
   void pumpPaintUntil(Clock::time_point until) override;
+  void wakeWindow() override;
   void setBusyCursor(bool busy) override;
   bool showBox(const Box& box) override;
   void closeBox() override;
