@@ -89,8 +89,9 @@ class HostWait : public host::CallWaiter {
   void lookAgain();
   // For the panel: the operator pressed the start-up window's Cancel, or closed it.
   void startupCancelled() { startupCancelled_ = true; }
-  // Sleeps until `until`, or until a wake comes (one that came before counts too).
-  void sleepUntilWoken(Clock::time_point until);
+  // Sleeps until `until`, or until a wake comes (one that came before counts too), handling
+  // nothing meanwhile. A platform whose own wake is cheaper than a condition variable's brings it.
+  virtual void sleepUntilWoken(Clock::time_point until);
 
  private:
   Outcome waitRunning(std::string_view member, const std::function<bool()>& answered);

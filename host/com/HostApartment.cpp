@@ -33,9 +33,12 @@ void HostApartment::sleepUntil(std::unique_lock<std::mutex>& lock,
                                const std::function<bool()>& ready) {
   while (!ready()) {
     lock.unlock();
-    MsgWaitForMultipleObjectsEx(1, &workArrived_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    const DWORD woken =
+        MsgWaitForMultipleObjectsEx(1, &workArrived_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Messages are looked for only when they are what woke the thread: each look is a trip
+    // through the wineserver under Wine.
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (woken != WAIT_OBJECT_0 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&message);
       DispatchMessageW(&message);
     }

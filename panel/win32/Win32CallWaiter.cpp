@@ -49,6 +49,11 @@ void Win32CallWaiter::wakeWindow() {
   SetEvent(answered_);
 }
 
+// Under Wine a condition variable costs a trip through the wineserver on top of the event's.
+void Win32CallWaiter::sleepUntilWoken(Clock::time_point until) {
+  WaitForSingleObject(answered_, millisecondsUntil(until));
+}
+
 void Win32CallWaiter::pumpPaintUntil(Clock::time_point until) {
   paintAndAnswerSentMessages();
   MsgWaitForMultipleObjectsEx(1, &answered_, millisecondsUntil(until), QS_PAINT | QS_SENDMESSAGE,

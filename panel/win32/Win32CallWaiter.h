@@ -36,6 +36,7 @@ class Win32CallWaiter final : public HostWait {
  private:
   void pumpPaintUntil(Clock::time_point until) override;
   void wakeWindow() override;
+  void sleepUntilWoken(Clock::time_point until) override;
   void setBusyCursor(bool busy) override;
   bool showBox(const Box& box) override;
   void closeBox() override;
