@@ -116,8 +116,9 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
                    "creating the simulated host takes this long (default 0)")
         ->type_name("N")
         ->check(wholeNumber(0, 600000, "milliseconds"));
-    app.add_option("--sim-ready-ms", readyMs,
-                   "the simulated host says it is ready this long after\nit was created (default 0)")
+    app.add_option(
+           "--sim-ready-ms", readyMs,
+           "the simulated host says it is ready this long after\nit was created (default 0)")
         ->type_name("N")
         ->check(wholeNumber(0, 600000, "milliseconds"));
     app.add_option("--sim-block", block,

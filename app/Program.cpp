@@ -89,7 +89,7 @@ int Program::end(int status) {
 }
 
 std::string StartupServices::inputBox(const std::string& prompt, const std::string& title,
-                                  const std::string& defaultText) {
+                                      const std::string& defaultText) {
   wait_.endStartup();
   std::string answer = inner_.inputBox(prompt, title, defaultText);
   addressChosen_ = !answer.empty();

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 
 #include "app/CommandLine.h"

@@ -116,7 +116,8 @@ host::CallWaiter::Outcome HostWait::waitStarting(const std::function<bool()>& an
     if (text != startupShown_) showStartupWindow(titleText(), text);
     startupShown_ = text;
     // The count changes at every half second past a whole one.
-    const auto nextChange = startupBegan_ + milliseconds((waited.count() + 500) / 1000 * 1000 + 500);
+    const auto nextChange =
+        startupBegan_ + milliseconds((waited.count() + 500) / 1000 * 1000 + 500);
     pumpStartupUntil(nextChange);
   }
   return Outcome::Answered;

@@ -1,7 +1,7 @@
 // The Linux program: the Qt front panel on the built-in simulated host.
+#include <unistd.h>
 #include <QApplication>
 #include <QSocketNotifier>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>

@@ -341,8 +341,8 @@ class ApplicationObject final : public SimObject {
       if (access == Access::Put) raise(name, WrongArguments);  // read-only
       expectArgCount(name, args, 0);
       if (name == "IsInitialised") {
-        const bool ready = std::chrono::steady_clock::now() - host().created >=
-                           host().config.readyAfter;
+        const bool ready =
+            std::chrono::steady_clock::now() - host().created >= host().config.readyAfter;
         return Variant(ready && host().sleeps >= host().config.sleepsUntilInitialised);
       }
       return Variant(ObjectRef(std::make_shared<SwitcherObject>(sharedHost())));

@@ -152,20 +152,20 @@ void Win32CallWaiter::showStartupWindow(const std::string& title, const std::str
   const RECT frame = frameForClient({px(StartupWidth), px(StartupHeight)}, style, 0, dpi);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  startupWindow_ = CreateWindowExW(
-      0, StartupWindowClass, toWide(title).c_str(), style,
-      (GetSystemMetrics(SM_CXSCREEN) - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2,
-      width, height, nullptr, nullptr, instance, nullptr);
+  startupWindow_ = CreateWindowExW(0, StartupWindowClass, toWide(title).c_str(), style,
+                                   (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                                   (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                                   nullptr, nullptr, instance, nullptr);
   if (!startupWindow_) return;  // start-up goes on without it
   SetWindowLongPtrW(startupWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   startupFont_ = createGuiFont(dpi);
-  startupText_ = CreateWindowExW(0, L"STATIC", toWide(text).c_str(), WS_CHILD | WS_VISIBLE,
-                                 px(12), px(12), px(StartupWidth - 24), px(20), startupWindow_,
-                                 nullptr, instance, nullptr);
-  const HWND cancel = CreateWindowExW(
-      0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-      px(StartupWidth - 87), px(StartupHeight - 35), px(75), px(23), startupWindow_,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
+  startupText_ =
+      CreateWindowExW(0, L"STATIC", toWide(text).c_str(), WS_CHILD | WS_VISIBLE, px(12), px(12),
+                      px(StartupWidth - 24), px(20), startupWindow_, nullptr, instance, nullptr);
+  const HWND cancel =
+      CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                      px(StartupWidth - 87), px(StartupHeight - 35), px(75), px(23), startupWindow_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
   for (const HWND child : {startupText_, cancel}) {
     SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(startupFont_), FALSE);
   }

@@ -30,9 +30,9 @@ TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
 }
 
 TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
-  const auto read = onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms",
-                             "500", "--sim-latency-ms=3", "--sim-create-ms", "2000",
-                             "--sim-ready-ms", "11000"});
+  const auto read =
+      onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms", "500",
+               "--sim-latency-ms=3", "--sim-create-ms", "2000", "--sim-ready-ms", "11000"});
   ASSERT_TRUE(read.options) << read.text;
   EXPECT_EQ(read.options->sim.blockMember, "IOSWITCHER_GetFullStatus");
   EXPECT_EQ(read.options->sim.blockFromCall, 4);

@@ -67,8 +67,8 @@ void logLine(const std::string& line) {
 DWORD registryNumber(const wchar_t* name, DWORD otherwise) {
   DWORD value = 0;
   DWORD size = sizeof value;
-  return RegGetValueW(HKEY_CURRENT_USER, HangKey, name, RRF_RT_REG_DWORD,
-                      nullptr, &value, &size) == ERROR_SUCCESS
+  return RegGetValueW(HKEY_CURRENT_USER, HangKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+                 ERROR_SUCCESS
              ? value
              : otherwise;
 }
@@ -83,8 +83,8 @@ sim::SimConfig startSettings() {
 void openCallLog() {
   wchar_t path[MAX_PATH] = {};
   DWORD size = sizeof path;
-  if (callLog || RegGetValueW(HKEY_CURRENT_USER, HangKey, L"LogFile",
-                              RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS) {
+  if (callLog || RegGetValueW(HKEY_CURRENT_USER, HangKey, L"LogFile", RRF_RT_REG_SZ, nullptr, path,
+                              &size) != ERROR_SUCCESS) {
     return;
   }
   callLog = _wfopen(path, L"ab");
