@@ -383,7 +383,12 @@ HostThread::~HostThread() {
 }
 
 ObjectFactory HostThread::wrap(ObjectFactory inner) {
-  auto factory = std::make_shared<const ObjectFactory>(std::move(inner));
+  // The factory may hold host objects of its own: it goes the way of a host object, released on
+  // the host thread when the last copy of the wrapped factory goes.
+  const std::shared_ptr<const ObjectFactory> factory(
+      new ObjectFactory(std::move(inner)), [shared = shared_](const ObjectFactory* dropped) {
+        shared->release([dropped] { delete dropped; });
+      });
   return [shared = shared_, factory = std::move(factory)](const std::string& progId) -> ObjectRef {
     ObjectRef created = shared
                             ->perform("CreateObject(" + progId + ")",
