@@ -54,6 +54,14 @@ std::optional<std::pair<std::string, int>> blockIn(const std::string& text) {
   return std::make_pair(std::move(member), *from);
 }
 
+// An option of whole milliseconds from lowest to highest.
+void addMilliseconds(CLI::App& app, const std::string& name, int& target, const std::string& help,
+                     int lowest, int highest) {
+  app.add_option(name, target, help)
+      ->type_name("N")
+      ->check(wholeNumber(lowest, highest, "milliseconds"));
+}
+
 constexpr const char* Footer =
     "On every simulated switcher channel X3 carries about +9 V DC, so balance on a bus\n"
     "with X3 connected is refused.";
@@ -83,11 +91,10 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
     app.add_flag("--simulate", options.simulate,
                  "run on the built-in simulated host instead of Qelvix");
   }
-  app.add_option("--host-timeout-ms", timeoutMs,
-                 "wait this long for the host before asking\nwhether to keep waiting "
-                 "(default 5000)")
-      ->type_name("N")
-      ->check(wholeNumber(1, 3600000, "milliseconds"));
+  addMilliseconds(
+      app, "--host-timeout-ms", timeoutMs,
+      "wait this long for the host before asking\nwhether to keep waiting (default 5000)", 1,
+      3600000);
   app.add_option("--trace", trace,
                  "write every host call, operator event and box\nto FILE (- for standard error), "
                  "one line each")
@@ -108,19 +115,14 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
                   .has_value();
             },
             "wants a whole number"));
-    app.add_option("--sim-latency-ms", options.sim.latencyMs,
-                   "delay of every simulated host call (default 0)")
-        ->type_name("N")
-        ->check(wholeNumber(0, 10000, "milliseconds"));
-    app.add_option("--sim-create-ms", createMs,
-                   "creating the simulated host takes this long (default 0)")
-        ->type_name("N")
-        ->check(wholeNumber(0, 600000, "milliseconds"));
-    app.add_option(
-           "--sim-ready-ms", readyMs,
-           "the simulated host says it is ready this long after\nit was created (default 0)")
-        ->type_name("N")
-        ->check(wholeNumber(0, 600000, "milliseconds"));
+    addMilliseconds(app, "--sim-latency-ms", options.sim.latencyMs,
+                    "delay of every simulated host call (default 0)", 0, 10000);
+    addMilliseconds(app, "--sim-create-ms", createMs,
+                    "creating the simulated host takes this long (default 0)", 0, 600000);
+    addMilliseconds(
+        app, "--sim-ready-ms", readyMs,
+        "the simulated host says it is ready this long after\nit was created (default 0)", 0,
+        600000);
     app.add_option("--sim-block", block,
                    "the simulated host never answers MEMBER from\nits Nth call on (default N = 1), "
                    "e.g.\nIOSWITCHER_GetFullStatus:4")

@@ -72,7 +72,7 @@ void Program::endSession() {
     if (!busy) {
       dispatcher_->handle({panel::EventKind::Unload});
     } else if (startupServices_.addressChosen()) {
-      controller_->resetAtSessionEnd();
+      controller_->sendUnloadReset();
     }
   }
   if (!busy) letGoOfHost();  // an operation in progress still uses the host objects

@@ -29,9 +29,9 @@ class Controller {
   // Event handlers, one per row of the event table.
   void Form_Load();
   void Form_Unload(std::int16_t& Cancel);
-  // The desktop session is ending in the middle of an operation: only the unload's reset is sent,
-  // as Form_Unload sends it. The operation in progress is left where it is; nothing is released.
-  void resetAtSessionEnd();
+  // The unload's reset, as Form_Unload sends it first; on its own when the desktop session ends in
+  // the middle of an operation, which is left where it is, with nothing released.
+  void sendUnloadReset();
   void BusA_Click(std::int16_t Index);
   void BusB_Click(std::int16_t Index);
   void BalA_Button_Click();
@@ -72,7 +72,6 @@ class Controller {
   host::Object& switcher();
   host::Variant busConstant(int bus);
   void setAddressFromText();
-  void sendUnloadReset();
   [[noreturn]] void lostConnection();
   [[noreturn]] void endAtOnce();
   [[noreturn]] void closeMainWindow();

@@ -77,10 +77,6 @@ void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always
   unloaded_ = true;
 }
 
-void Controller::resetAtSessionEnd() {
-  sendUnloadReset();
-}
-
 void Controller::sendUnloadReset() {
   s_.Keep_Running = false;
   skipOnFailure([&] {

@@ -64,9 +64,9 @@ struct HostThread::Shared {
   static void carryOut(HostAccess& access);
 
   // The controller's thread.
-  Variant perform(std::string name, std::function<Variant()> work,
-                  std::vector<FieldCopy> outs = {});
-  Variant performWritingOuts(std::shared_ptr<HostAccess> access);
+  Variant perform(std::string name, std::function<Variant()> work);
+  // The same for a record the caller has prepared and whose outs it reads afterwards.
+  Variant perform(std::shared_ptr<HostAccess> access);
   void release(std::function<void()> drop);
   Variant fromHost(Variant value);
   Variant toHost(const Variant& value) const;
@@ -136,15 +136,13 @@ void HostThread::Shared::carryOut(HostAccess& access) {
 
 // Queues the access and waits for it. Throws the host's error, or HostError(member,
 // NotResponding) when the operator gives up or has given up before.
-Variant HostThread::Shared::perform(std::string name, std::function<Variant()> work,
-                                    std::vector<FieldCopy> outs) {
+Variant HostThread::Shared::perform(std::string name, std::function<Variant()> work) {
   auto access = std::make_shared<HostAccess>(std::move(name));
   access->work = std::move(work);
-  access->outs = std::move(outs);
-  return performWritingOuts(std::move(access));
+  return perform(std::move(access));
 }
 
-Variant HostThread::Shared::performWritingOuts(std::shared_ptr<HostAccess> access) {
+Variant HostThread::Shared::perform(std::shared_ptr<HostAccess> access) {
   {
     const std::lock_guard lock(mutex);
     if (givenUp) throw HostError(access->member, NotResponding);
@@ -228,7 +226,7 @@ class ThreadObject final : public Object {
     access->work = [target = inner_, name = std::string(member), hostArgs = std::move(hostArgs)] {
       return target->call(name, Args(hostArgs));
     };
-    Variant result = shared_->performWritingOuts(access);
+    Variant result = shared_->perform(access);
     // The outs reach the controller's fields here, on its own thread, and only for an answer.
     for (std::size_t i = 0; i < args.size(); ++i) {
       if (!args[i].isRef()) continue;

@@ -98,8 +98,7 @@ void Dispatcher::runGuarded(ControlEvent event) {
   } catch (const host::WaitCancelled&) {
     // The operator ended the program while it waited for the host: at once, as after Cancel at
     // the address prompt.
-    controller_.markEndedAtOnce();
-    services_.endAtOnce();
+    endRunAtOnce();
   } catch (const host::AutomationError& error) {
     // Only start-up has no error handling of its own: the host could not be created or reached.
     const bool startingUp = event.kind == EventKind::Load;
@@ -109,10 +108,14 @@ void Dispatcher::runGuarded(ControlEvent event) {
     services_.messageBox(text, 16, "Orvane I/O Switcher");
     if (startingUp) {
       failure_ = error.what();
-      controller_.markEndedAtOnce();
-      services_.endAtOnce();
+      endRunAtOnce();
     }
   }
+}
+
+void Dispatcher::endRunAtOnce() {
+  controller_.markEndedAtOnce();
+  services_.endAtOnce();
 }
 
 void Dispatcher::run(ControlEvent event) {

@@ -75,6 +75,8 @@ class Dispatcher : public RaisedEvents {
   void run(ControlEvent event);
   void runGuarded(ControlEvent event);
   void unload();
+  // Ends the run at once, as the controller does after Cancel at the address prompt.
+  void endRunAtOnce();
 
   controller::Controller& controller_;
   controller::PlatformServices& services_;

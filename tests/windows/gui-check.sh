@@ -56,6 +56,13 @@ answerPrompt() {
   [ -n "$main" ] && echo "$main"
 }
 
+# clickX5 MAIN: clicks bus A's X5 in the main window, at 96 dpi.
+clickX5() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  local border=$(((WIDTH - 585) / 2))
+  xdotool mousemove $((X + border + 144 + 12)) $((Y + HEIGHT - 51 - border + 8)) click 1
+}
+
 # pixel X Y FILE: the colour of one pixel of a screenshot, as srgb(r,g,b).
 pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
 
@@ -214,9 +221,7 @@ panel=$!
 if ! main=$(answerPrompt); then
   fail "hung host: the main window did not appear"
 else
-  eval "$(xdotool getwindowgeometry --shell "$main")"
-  border=$(((WIDTH - 585) / 2))
-  xdotool mousemove $((X + border + 144 + 12)) $((Y + HEIGHT - 51 - border + 8)) click 1
+  clickX5 "$main"
   if ! box=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 30 "$main"); then
     fail "hung host: no box after the limit"
   else
@@ -289,9 +294,7 @@ panel=$!
 if ! main=$(answerPrompt); then
   fail "session end: the panel did not appear"
 else
-  eval "$(xdotool getwindowgeometry --shell "$main")"
-  border=$(((WIDTH - 585) / 2))
-  xdotool mousemove $((X + border + 144 + 12)) $((Y + HEIGHT - 51 - border + 8)) click 1
+  clickX5 "$main"
   for ((i = 0; i < 40; i++)); do
     grep -q 'call IOSWITCHER_GetFullStatus' <(sed -n '/call SWITCHER_AddChannel/,$p' "$calls") && break
     sleep 0.25
