@@ -4,9 +4,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <functional>
@@ -144,6 +146,51 @@ TEST_F(QtWaiting, CancelOrClosingTheBoxGivesUp) {
   EXPECT_EQ(quick.wait("ORVANE_Reset", isAnswered), Outcome::GivenUp);
   EXPECT_EQ(boxesSeen, 2);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+QWidget* startupWindow() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == QStringLiteral("hostStarting") && widget->isVisible())
+      return widget;
+  }
+  return nullptr;
+}
+
+// While the host starts there is no box, but the start-up window: a Return typed for the prompt
+// does nothing there, its Cancel ends the wait as cancelled, and the prompt's coming takes it away.
+TEST_F(QtWaiting, TheStartupWindowCountsAndOnlyItsCancelEndsTheWait) {
+  QtCallWaiter quick(window, 10ms);
+  quick.beginStartup();
+  QString title, text;
+  bool busyPointer = false;
+  int returnsTyped = 0;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    QWidget* starting = startupWindow();
+    if (!starting) return;
+    if (returnsTyped == 0) {
+      title = starting->windowTitle();
+      text = starting->findChild<QLabel*>()->text();
+      busyPointer = starting->cursor().shape() == Qt::BusyCursor;
+      QTest::keyClick(starting, Qt::Key_Return);
+      ++returnsTyped;
+      return;
+    }
+    look.stop();
+    for (QAbstractButton* button : starting->findChildren<QAbstractButton*>()) {
+      if (buttonText(button) == "Cancel") button->click();
+    }
+  });
+  look.start(20);
+  EXPECT_EQ(quick.wait("CreateObject(Qelvix.Application)", isAnswered), Outcome::Cancelled);
+  EXPECT_EQ(boxesSeen, 0);
+  EXPECT_EQ(title, "Orvane I/O Switcher");
+  EXPECT_TRUE(text.startsWith(QString::fromUtf8("Waiting for Qelvix to start\u2026 ")))
+      << text.toStdString();
+  EXPECT_TRUE(busyPointer);
+  EXPECT_EQ(returnsTyped, 1);
+  quick.endStartup();
+  EXPECT_EQ(startupWindow(), nullptr);
 }
 
 }  // namespace
