@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <sstream>
@@ -62,20 +63,68 @@ void addMilliseconds(CLI::App& app, const std::string& name, int& target, const 
       ->check(wholeNumber(lowest, highest, "milliseconds"));
 }
 
-constexpr const char* Footer =
+constexpr const char* SimulatorFooter =
     "On every simulated switcher channel X3 carries about +9 V DC, so balance on a bus\n"
-    "with X3 connected is refused.";
+    "with X3 connected is refused.\n\n";
+constexpr const char* ExitStatusFooter =
+    "Exit status: 0 the operator ended the run (also Cancel at the address prompt or\n"
+    "in the start-up window); 1 the program could not start; 2 a mistake on the\n"
+    "command line; 3 the connection to the host or the switcher was lost.";
+
+// Qt's own options, as QApplication reads them: those that take a value (as the next argument or
+// after "="), and those that stand alone. Either may start with one dash or two.
+constexpr const char* QtOptionsWithValue[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+    "qwindowicon",     "qwindowtitle",       "session",       "display", "geometry",
+    "style",           "stylesheet",         "title",         "name",    "visual",
+    "qmljsdebugger",   "icon",               "font",          "fn",      "bg",
+    "background",      "fg",                 "foreground",    "btn",     "button",
+    "inputstyle",      "im",                 "ncols",         "cmap",    "graphicssystem"};
+constexpr const char* QtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync",
+                                   "testability"};
+
+// Moves Qt's options out of `arguments` into the returned list, in their order.
+std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
+  std::vector<std::string> qt;
+  std::vector<std::string> ours;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    std::string_view name(argument);
+    if (!name.starts_with('-') || name == "-" || name == "--") {
+      ours.push_back(argument);
+      continue;
+    }
+    name.remove_prefix(name.starts_with("--") ? 2 : 1);
+    const auto equals = name.find('=');
+    const std::string_view bare = name.substr(0, equals);
+    const auto named = [bare](const char* option) { return bare == option; };
+    if (std::ranges::any_of(QtFlags, named) && equals == std::string_view::npos) {
+      qt.push_back(argument);
+    } else if (std::ranges::any_of(QtOptionsWithValue, named)) {
+      qt.push_back(argument);
+      if (equals == std::string_view::npos && i + 1 < arguments.size()) {
+        qt.push_back(arguments[++i]);
+      }
+    } else {
+      ours.push_back(argument);
+    }
+  }
+  arguments = std::move(ours);
+  return qt;
+}
 
 }  // namespace
 
-CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform platform,
-                            const std::string& version, bool skipUnknown) {
+CommandLine readCommandLine(const std::vector<std::string>& given, Platform platform,
+                            const std::string& version) {
   const bool onLinux = platform == Platform::Linux;
+  std::vector<std::string> arguments = given;
+  std::vector<std::string> qtArguments;
+  if (onLinux) qtArguments = takeQtOptions(arguments);
   CLI::App app(onLinux
                    ? "The front panel of an Orvane I/O Switcher, on the built-in simulated host."
                    : "The front panel of an Orvane I/O Switcher.",
                "orvane-panel");
-  app.allow_extras(skipUnknown);
   app.get_formatter()->column_width(26);
 
   Options options;
@@ -87,6 +136,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
   std::string block;
   int createMs = 0;
   int readyMs = 0;
+  int sleepMs = -1;
   if (!onLinux) {
     app.add_flag("--simulate", options.simulate,
                  "run on the built-in simulated host instead of Qelvix");
@@ -123,14 +173,18 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
         app, "--sim-ready-ms", readyMs,
         "the simulated host says it is ready this long after\nit was created (default 0)", 0,
         600000);
+    addMilliseconds(app, "--sim-sleep-ms", sleepMs,
+                    "the simulated host's Sleep takes this long, whatever\nits argument (0: returns "
+                    "at once)",
+                    0, 10000);
     app.add_option("--sim-block", block,
                    "the simulated host never answers MEMBER from\nits Nth call on (default N = 1), "
                    "e.g.\nIOSWITCHER_GetFullStatus:4")
         ->type_name("MEMBER[:N]")
         ->check(check([](const std::string& text) { return blockIn(text).has_value(); },
                       "wants a member name, optionally :N (N from 1)"));
-    app.footer(Footer);
   }
+  app.footer(std::string(onLinux ? SimulatorFooter : "") + ExitStatusFooter);
   app.add_flag("--version", showVersion, "show the version and exit");
   app.set_help_flag("-h,--help", "show this text and exit");
 
@@ -139,23 +193,25 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform 
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp&) {
-    return {std::nullopt, app.help(), false, false, 0};
+    return {std::nullopt, app.help(), false, false, 0, {}};
   } catch (const CLI::ParseError& error) {
-    return {std::nullopt, std::string(error.what()) + "\n" + app.help(), true, false,
-            ExitBadCommandLine};
+    return {std::nullopt,
+            std::string(error.what()) + "\nRun 'orvane-panel --help' to see the options.\n", true,
+            false, ExitBadCommandLine, {}};
   }
-  if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, true, 0};
+  if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, true, 0, {}};
 
   options.hostTimeout = std::chrono::milliseconds(timeoutMs);
   options.sim.config.createDelay = std::chrono::milliseconds(createMs);
   options.sim.config.readyAfter = std::chrono::milliseconds(readyMs);
+  if (sleepMs >= 0) options.sim.config.sleepTakes = std::chrono::milliseconds(sleepMs);
   if (!trace.empty()) options.tracePath = trace;
   if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);
   if (const auto blocked = blockIn(block)) {
     options.sim.blockMember = blocked->first;
     options.sim.blockFromCall = blocked->second;
   }
-  return {options, {}, false, false, 0};
+  return {options, {}, false, false, 0, std::move(qtArguments)};
 }
 
 }  // namespace orvane::app

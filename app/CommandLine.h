@@ -5,12 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "app/ExitStatus.h"
 #include "host/sim/SimulatedHost.h"
 
 namespace orvane::app {
-
-// Exit status for a command line the program cannot follow.
-inline constexpr int ExitBadCommandLine = 2;
 
 // Which program reads the command line: the Windows one drives Qelvix unless told --simulate; the
 // Linux one always runs on the simulated host, which its own options shape.
@@ -40,11 +38,14 @@ struct CommandLine {
   bool textIsError = false;
   bool isVersion = false;
   int exitStatus = 0;
+  // On Linux, Qt's own options (-platform xcb, -display :1, -style=Fusion, ...), taken out of the
+  // command line before it is read, for the program to hand to Qt.
+  std::vector<std::string> qtArguments;
 };
 
-// arguments: without the program's name. With skipUnknown, arguments that are not ours are passed
-// over: before Qt has taken its own options out, "-platform offscreen" must not count as a mistake.
+// arguments: without the program's name. The whole command line is read before anything else
+// happens, so that a mistake is told even where no window could be shown.
 CommandLine readCommandLine(const std::vector<std::string>& arguments, Platform platform,
-                            const std::string& version, bool skipUnknown = false);
+                            const std::string& version);
 
 }  // namespace orvane::app

@@ -46,6 +46,8 @@ Program::Program(PanelParts panel, const Options& options,
     tracedServices_.emplace(startupServices_, trace);
     services = &*tracedServices_;
     eventTrace_.emplace(trace);
+    waitTrace_.emplace(trace);
+    wait_.observer = &*waitTrace_;
     factory = host::trace::tracingFactory(std::move(factory), trace);
   }
   controller_.emplace(panel.view, *services, std::move(factory));
@@ -64,19 +66,45 @@ void Program::letGoOfHost() {
   hostThread_.finish();
 }
 
+ExitStatus Program::exitStatus() const {
+  if (dispatcher_ && dispatcher_->failure()) return ExitStartFailed;
+  if (controller_ && controller_->connectionLost()) return ExitConnectionLost;
+  return ExitEnded;
+}
+
+void Program::traceSessionEnd(const std::string& what) {
+  if (trace_) trace_->write("session ending: " + what);
+}
+
 void Program::endSession() {
-  if (trace_) trace_->write("session ending");
+  if (trace_) {
+    trace_->write("session ending");
+    trace_->writeOpen("session ending: open: ");
+  }
   wait_.endSession(SessionEndLimit);
+  const ExitStatus status = exitStatus();
   const bool busy = dispatcher_ && dispatcher_->busy();
   if (controller_ && !controller_->runEnded()) {
     if (!busy) {
       dispatcher_->handle({panel::EventKind::Unload});
-    } else if (startupServices_.addressChosen()) {
+    } else if (!startupServices_.addressChosen()) {
+      traceSessionEnd("no reset sent: no address has been chosen");
+    } else if (controller_->unloadResetSent()) {
+      traceSessionEnd("no reset sent: the unload's reset was sent already");
+    } else {
+      traceSessionEnd("the operation in progress is left; sending the unload's reset");
       controller_->sendUnloadReset();
     }
   }
-  if (!busy) letGoOfHost();  // an operation in progress still uses the host objects
-  endProcess(0);
+  if (busy) {
+    // An operation in progress still uses the host objects.
+    traceSessionEnd("releases not waited for: an operation still holds the host objects");
+  } else {
+    letGoOfHost();
+    traceSessionEnd(hostThread_.givenUp() ? "releases not waited for: the host did not answer"
+                                          : "releases done");
+  }
+  endProcess(status);
 }
 
 int Program::end(int status) {

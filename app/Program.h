@@ -16,6 +16,7 @@
 #include "panel/HostWait.h"
 #include "panel/trace/EventTrace.h"
 #include "panel/trace/TracingServices.h"
+#include "panel/trace/WaitTrace.h"
 
 namespace orvane::app {
 
@@ -81,17 +82,23 @@ class Program {
   host::sim::SimulatedHost* simulatedHost() { return simulated_ ? &*simulated_ : nullptr; }
   bool givenUp() const { return hostThread_.givenUp(); }
 
+  // How the run has gone so far, as the process's exit status: start-up failed, the connection
+  // was lost, or the operator ended it.
+  ExitStatus exitStatus() const;
+
   // The end of the run: lets go of the host and returns `status`. Once the operator has given up
   // on the host, its thread may still be inside the host and may yet wake up, so the process ends
   // here with `status`, without running destructors under its feet.
   int end(int status);
+  int end() { return end(exitStatus()); }
 
   // The desktop session is ending with the window open (log-off, shut-down, an installer closing
   // the program, a termination signal). Between operations the unload runs as the close box runs
   // it; in the middle of one (a box open, a host call waiting) that operation is left where it is
-  // and only the unload's reset is sent, once the operator has chosen an address. No host call
-  // may hold this up for more than SessionEndLimit, all of them together. Then the process ends
-  // through endProcess.
+  // and only the unload's reset is sent, once the operator has chosen an address and unless the
+  // unload has sent it already. No host call may hold this up for more than SessionEndLimit, all
+  // of them together. Then the process ends through endProcess, with exitStatus(). The trace tells
+  // what was open when the end came, what was sent, and what became of the releases.
   void endSession();
   // Ends the process at once with a status; tests put something else here.
   std::function<void(int status)> endProcess = [](int status) {
@@ -104,6 +111,7 @@ class Program {
   // (through the wait, with the box should the host not answer them), unless the operator has
   // already given up on the host.
   void letGoOfHost();
+  void traceSessionEnd(const std::string& what);
 
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;
@@ -112,6 +120,7 @@ class Program {
   std::shared_ptr<host::trace::TraceLog> trace_;
   std::optional<panel::trace::TracingServices> tracedServices_;
   std::optional<panel::trace::EventTrace> eventTrace_;
+  std::optional<panel::trace::WaitTrace> waitTrace_;
   std::optional<controller::Controller> controller_;
   std::optional<panel::Dispatcher> dispatcher_;
 };

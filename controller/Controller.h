@@ -30,7 +30,8 @@ class Controller {
   void Form_Load();
   void Form_Unload(std::int16_t& Cancel);
   // The unload's reset, as Form_Unload sends it first; on its own when the desktop session ends in
-  // the middle of an operation, which is left where it is, with nothing released.
+  // the middle of an operation, which is left where it is, with nothing released. Sent at most
+  // once a run.
   void sendUnloadReset();
   void BusA_Click(std::int16_t Index);
   void BusB_Click(std::int16_t Index);
@@ -59,6 +60,11 @@ class Controller {
   bool unloaded() const { return unloaded_; }
   // The dispatcher ends the run when an error escapes a handler (a failed start-up).
   void markEndedAtOnce() { endedAtOnce_ = true; }
+  // True once the run is ending because the connection failed: the lost-connection box, or Cancel
+  // after a failed reset.
+  bool connectionLost() const { return connectionLost_; }
+  // True once the unload's reset has been sent (or is waiting for the host).
+  bool unloadResetSent() const { return unloadResetSent_; }
 
  private:
   struct RelayRow;
@@ -87,6 +93,8 @@ class Controller {
   int reinitialisationDepth_ = 0;
   bool endedAtOnce_ = false;
   bool unloaded_ = false;
+  bool connectionLost_ = false;
+  bool unloadResetSent_ = false;
 };
 
 }  // namespace orvane::controller

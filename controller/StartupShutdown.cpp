@@ -77,8 +77,12 @@ void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always
   unloaded_ = true;
 }
 
+// Sent once a run: a session end that comes while the unload's own reset waits for the host
+// must not queue a second one.
 void Controller::sendUnloadReset() {
   s_.Keep_Running = false;
+  if (unloadResetSent_) return;
+  unloadResetSent_ = true;
   skipOnFailure([&] {
     s_.Call_OK =
         switcher()

@@ -51,6 +51,7 @@ void Controller::Get_Status() {
 }
 
 void Controller::lostConnection() {
+  connectionLost_ = true;
   s_.Msg_Text = std::string("Connection with Qelvix and/or the switcher failed.") + CrLf + CrLf;
   s_.Msg_Text += "This program will now close.";
   services_.messageBox(s_.Msg_Text, box::ExclamationOk, s_.Title_Text);

@@ -41,6 +41,7 @@ void Controller::Initialise_Switcher() {
   } while (s_.Retry_Answer == box::AnswerRetry && !s_.Call_OK);
 
   if (!s_.Keep_Running) {
+    connectionLost_ = true;
     s_.HostApp.reset();  // the reverse of Form_Unload's order
     s_.Switcher.reset();
     endAtOnce();  // no arrays, no caption, no poll, and no Form_Unload

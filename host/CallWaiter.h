@@ -1,7 +1,10 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
+
+#include "host/AutomationError.h"
 
 namespace orvane::host {
 
@@ -9,6 +12,13 @@ namespace orvane::host {
 // the host (the start-up window's Cancel): the run ends at once, as after Cancel at the address
 // prompt. Deliberately not a std::exception, so that no handler for ordinary errors swallows it.
 struct WaitCancelled {};
+
+// The call the operator gave up waiting for fails with this (the lost-connection path follows);
+// every later call fails with a plain HostError at once. The trace tells the two apart.
+class CallGivenUp : public HostError {
+ public:
+  using HostError::HostError;
+};
 
 // How the controller's thread spends the time while one host call runs on the host thread. Each
 // panel provides one (panel/HostWait): it keeps the window painted while operator input stays

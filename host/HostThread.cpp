@@ -161,13 +161,15 @@ Variant HostThread::Shared::perform(std::shared_ptr<HostAccess> access) {
   }
   {
     const std::lock_guard lock(mutex);
-    // An answer that arrived before the operator gave up counts as an answer.
+    // An answer that arrived before the operator gave up counts as an answer; the operator's
+    // Cancel of start-up ends the program even when the answer came with it.
     if (outcome != CallWaiter::Outcome::Answered && !access->done) {
       access->abandoned = true;
       givenUp = true;
       if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};
-      throw HostError(access->member, NotResponding);
+      throw CallGivenUp(access->member, NotResponding);
     }
+    if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};
   }
   if (access->error) std::rethrow_exception(access->error);
   return std::move(access->result);

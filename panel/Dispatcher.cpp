@@ -63,6 +63,7 @@ bool Dispatcher::handle(ControlEvent event) {
   }
   if (observer_) observer_->handling(event, false);
   runGuarded(event);
+  if (observer_) observer_->handled(event);
   return true;
 }
 
@@ -101,15 +102,14 @@ void Dispatcher::runGuarded(ControlEvent event) {
     endRunAtOnce();
   } catch (const host::AutomationError& error) {
     // Only start-up has no error handling of its own: the host could not be created or reached.
+    // The failure is noted before the box: a session end while it is open still reports it.
     const bool startingUp = event.kind == EventKind::Load;
+    if (startingUp) failure_ = error.what();
     const std::string text = std::string(startingUp ? "The program could not start."
                                                     : "The program met an unexpected error.") +
                              "\r\n\r\n" + error.what();
     services_.messageBox(text, 16, "Orvane I/O Switcher");
-    if (startingUp) {
-      failure_ = error.what();
-      endRunAtOnce();
-    }
+    if (startingUp) endRunAtOnce();
   }
 }
 

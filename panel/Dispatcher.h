@@ -45,6 +45,8 @@ class DispatchObserver {
   // The event's handler is about to run: sent by the window system, or raised by a view operation
   // inside a running handler.
   virtual void handling(ControlEvent event, bool raised) = 0;
+  // The handler of an event from the window system has returned (or unwound).
+  virtual void handled(ControlEvent /*event*/) {}
   virtual void dropped(ControlEvent event, Drop why) = 0;
 };
 

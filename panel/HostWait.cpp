@@ -30,12 +30,19 @@ std::string startingText(milliseconds waited) {
 void HostWait::beginStartup() {
   phase_ = Phase::Starting;
   startupBegan_ = Clock::now();
+  nextStartupLook_ = startupBegan_ + StartupLookEvery;
 }
 
 void HostWait::endStartup() {
   if (phase_ == Phase::Starting) phase_ = Phase::Running;
-  if (!startupShown_.empty()) closeStartupWindow();
+  closeStartupWindowShown(false);
+}
+
+void HostWait::closeStartupWindowShown(bool cancelled) {
+  if (startupShown_.empty()) return;
+  closeStartupWindow();
   startupShown_.clear();
+  if (observer) observer->startupWindowClosed(cancelled);
 }
 
 void HostWait::endSession(milliseconds limit) {
@@ -61,16 +68,10 @@ void HostWait::sleepUntilWoken(Clock::time_point until) {
 
 host::CallWaiter::Outcome HostWait::wait(std::string_view member,
                                          const std::function<bool()>& answered) {
+  if (phase_ == Phase::Starting) return waitStarting(answered);
   const auto quickUntil = Clock::now() + std::min({QuickAnswer, limit_, busyCursorAfter_});
   while (!answered() && Clock::now() < quickUntil) sleepUntilWoken(quickUntil);
-  switch (phase_) {
-    case Phase::Starting:
-      return waitStarting(answered);
-    case Phase::Ending:
-      return waitEnding(answered);
-    case Phase::Running:
-      break;
-  }
+  if (phase_ == Phase::Ending) return waitEnding(answered);
   return waitRunning(member, answered);
 }
 
@@ -100,27 +101,46 @@ host::CallWaiter::Outcome HostWait::waitRunning(std::string_view member,
   return outcome;
 }
 
-// A host that is starting is not hung: no box, however long it takes, but the start-up window
-// once the wait has lasted a while, with the seconds counted across every call of start-up.
+// A host that is starting is not hung: no box, however long it takes. Start-up is timed as a
+// whole, from the program's start, whether the host spends it in one long call or in a tight loop
+// of quick ones: the window's messages are looked at every StartupLookEvery, and the start-up
+// window comes once start-up has lasted StartupWindowAfter. A Cancel pressed as the call answers
+// still ends the program.
 host::CallWaiter::Outcome HostWait::waitStarting(const std::function<bool()>& answered) {
-  const auto windowAt = startupBegan_ + startupWindowAfter_;
-  while (!answered()) {
-    if (startupCancelled_) return Outcome::Cancelled;
+  for (;;) {
+    if (startupCancelled_) {
+      closeStartupWindowShown(true);
+      return Outcome::Cancelled;
+    }
     const auto now = Clock::now();
-    if (now < windowAt) {
-      pumpPaintUntil(windowAt);
+    if (now >= nextStartupLook_) {
+      lookDuringStartup(now);
       continue;
     }
-    const auto waited = std::chrono::duration_cast<milliseconds>(now - startupBegan_);
-    const std::string text = startingText(waited);
-    if (text != startupShown_) showStartupWindow(titleText(), text);
-    startupShown_ = text;
-    // The count changes at every half second past a whole one.
-    const auto nextChange =
-        startupBegan_ + milliseconds((waited.count() + 500) / 1000 * 1000 + 500);
-    pumpStartupUntil(nextChange);
+    if (answered()) return Outcome::Answered;
+    if (startupShown_.empty()) {
+      sleepUntilWoken(nextStartupLook_);  // nothing on screen needs the messages before then
+    } else {
+      pumpStartupUntil(nextStartupLook_);
+    }
   }
-  return Outcome::Answered;
+}
+
+void HostWait::lookDuringStartup(Clock::time_point now) {
+  nextStartupLook_ = now + StartupLookEvery;
+  if (now < startupBegan_ + startupWindowAfter_) {
+    pumpPaintUntil(now);
+    return;
+  }
+  const auto waited = std::chrono::duration_cast<milliseconds>(now - startupBegan_);
+  const std::string text = startingText(waited);
+  if (text != startupShown_) {
+    const bool first = startupShown_.empty();
+    showStartupWindow(titleText(), text);
+    startupShown_ = text;
+    if (first && observer) observer->startupWindowShown(titleText(), text);
+  }
+  pumpStartupUntil(now);
 }
 
 host::CallWaiter::Outcome HostWait::waitEnding(const std::function<bool()>& answered) {
@@ -133,10 +153,19 @@ host::CallWaiter::Outcome HostWait::waitEnding(const std::function<bool()>& answ
 
 bool HostWait::keepWaiting(std::string_view member, milliseconds waited,
                            const std::function<bool()>& answered) {
+  const Box box{std::string(member), titleText(), notAnsweringText(waited)};
+  if (observer) observer->boxShown(box);
   boxWaitsFor_ = &answered;
-  const bool retry = showBox({std::string(member), titleText(), notAnsweringText(waited)});
+  const bool retry = showBox(box);
   boxWaitsFor_ = nullptr;
-  return retry || answered();  // an answer that came while the box was open wins
+  const bool cameMeanwhile = !retry && answered();  // an answer that came while it was open wins
+  if (observer) {
+    using Answer = Observer::BoxAnswer;
+    observer->boxClosed(box, retry           ? Answer::Retry
+                             : cameMeanwhile ? Answer::HostAnswered
+                                             : Answer::Cancel);
+  }
+  return retry || cameMeanwhile;
 }
 
 std::string HostWait::titleText() const {

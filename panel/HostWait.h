@@ -19,6 +19,9 @@ inline constexpr std::chrono::milliseconds StartupWindowAfter{500};
 // Most answers come within this, less than a frame: the window's thread sleeps for them without
 // pumping its events, which costs nothing while it sleeps.
 inline constexpr std::chrono::milliseconds QuickAnswer{10};
+// Through start-up the window's thread looks at its messages (paint, the start-up window's Cancel,
+// the end of the session) at least this often, however quickly the host answers each call.
+inline constexpr std::chrono::milliseconds StartupLookEvery{40};
 
 // "Qelvix has not answered for 5 seconds." CR LF "Retry keeps waiting; Cancel closes this
 // program." Whole seconds as a whole number, shorter waits (tests) with up to three decimals.
@@ -48,6 +51,18 @@ class HostWait : public host::CallWaiter {
     std::string text;
   };
 
+  // Watches what the wait shows the operator; the call trace is one.
+  class Observer {
+   public:
+    enum class BoxAnswer { Retry, Cancel, HostAnswered };
+    virtual ~Observer() = default;
+    virtual void boxShown(const Box& box) = 0;
+    virtual void boxClosed(const Box& box, BoxAnswer answer) = 0;
+    virtual void startupWindowShown(const std::string& title, const std::string& text) = 0;
+    // cancelled: by the operator; otherwise start-up has gone on to the prompt or a box.
+    virtual void startupWindowClosed(bool cancelled) = 0;
+  };
+
   explicit HostWait(std::chrono::milliseconds limit,
                     std::chrono::milliseconds busyCursorAfter = BusyCursorAfter,
                     std::chrono::milliseconds startupWindowAfter = StartupWindowAfter)
@@ -63,6 +78,7 @@ class HostWait : public host::CallWaiter {
   // The title of the boxes and the start-up window: the controller's Title_Text; "Orvane I/O
   // Switcher" while there is none.
   std::function<std::string()> title;
+  Observer* observer = nullptr;
 
  protected:
   using Clock = std::chrono::steady_clock;
@@ -96,6 +112,10 @@ class HostWait : public host::CallWaiter {
  private:
   Outcome waitRunning(std::string_view member, const std::function<bool()>& answered);
   Outcome waitStarting(const std::function<bool()>& answered);
+  // Start-up's regular look at the window's messages; shows or updates the start-up window once
+  // start-up has lasted long enough.
+  void lookDuringStartup(Clock::time_point now);
+  void closeStartupWindowShown(bool cancelled);
   Outcome waitEnding(const std::function<bool()>& answered);
   bool keepWaiting(std::string_view member, std::chrono::milliseconds waited,
                    const std::function<bool()>& answered);
@@ -108,6 +128,7 @@ class HostWait : public host::CallWaiter {
   std::chrono::milliseconds startupWindowAfter_;
   const std::function<bool()>* boxWaitsFor_ = nullptr;  // while the box is open
   Clock::time_point startupBegan_;
+  Clock::time_point nextStartupLook_;
   std::string startupShown_;  // the start-up window's text while it is shown
   bool startupCancelled_ = false;
   Clock::time_point sessionDeadline_;

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -18,37 +19,26 @@
 
 namespace {
 
-constexpr int ExitStartupFailed = 1;
-
-// Reads the command line; prints the help, the version or the mistake when there is one.
-std::optional<orvane::app::Options> readArguments(int argc, char** argv, bool skipUnknown,
-                                                  int& exitStatus) {
-  using namespace orvane::app;
-  const CommandLine read = readCommandLine(std::vector<std::string>(argv + 1, argv + argc),
-                                           Platform::Linux, ORVANE_VERSION, skipUnknown);
-  if (!read.options) {
-    std::fputs(read.text.c_str(), read.textIsError ? stderr : stdout);
-    exitStatus = read.exitStatus;
-  }
-  return read.options;
-}
-
 // Ctrl+C in the terminal, the desktop session's log-out and a shut-down (SIGINT, SIGHUP, SIGTERM)
-// end the session as the Windows program's WM_ENDSESSION does. The handler only writes a byte;
-// the window's thread does the rest, once, when its event loop (or a wait's) reads it.
+// end the session as the Windows program's WM_ENDSESSION does. The handler only writes the
+// signal's number; the window's thread does the rest, once, when its event loop (or a wait's)
+// reads it. After the unload the program ends as that signal would have ended it, so that the
+// shell, scripts and systemd see that it was stopped (status 128 + the signal's number).
 int signalPipe[2] = {-1, -1};
 
-void onTerminationSignal(int) {
-  const char byte = 1;
+void onTerminationSignal(int signal) {
+  const char byte = static_cast<char>(signal);
   [[maybe_unused]] const auto written = write(signalPipe[1], &byte, 1);
 }
 
-void onTerminationSignals(const std::function<void()>& ending) {
+void onTerminationSignals(const std::function<void(int signal)>& ending) {
   if (pipe(signalPipe) != 0) return;
   auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
   QObject::connect(notifier, &QSocketNotifier::activated, [notifier, ending] {
     notifier->setEnabled(false);
-    ending();
+    char byte = 0;
+    const int signal = read(signalPipe[0], &byte, 1) == 1 ? byte : SIGTERM;
+    ending(signal);
   });
   struct sigaction action {};
   action.sa_handler = onTerminationSignal;
@@ -57,46 +47,62 @@ void onTerminationSignals(const std::function<void()>& ending) {
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+[[noreturn]] void endAsSignalled(int signal) {
+  std::fflush(nullptr);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+  std::_Exit(128 + signal);  // should the signal be blocked
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace orvane;
-  int exitStatus = 0;
-  // --help and --version work without a display; the rest is read once Qt has taken its own
-  // options (-platform, -display, ...) out of the command line.
-  const auto early = readArguments(argc, argv, true, exitStatus);
-  if (!early) return exitStatus;
+  // The whole command line is read first, before Qt, which would end the program on a missing
+  // display before a mistake could be named. Qt's own options are handed on to it.
+  const app::CommandLine read = app::readCommandLine(
+      std::vector<std::string>(argv + 1, argv + argc), app::Platform::Linux, ORVANE_VERSION);
+  if (!read.options) {
+    std::fputs(read.text.c_str(), read.textIsError ? stderr : stdout);
+    return read.exitStatus;
+  }
+  const app::Options& options = *read.options;
 
-  // The trace file is opened before anything is shown. A reader that goes away (a closed pipe)
-  // must not end the program.
+  // The trace file is opened once the command line has been accepted, before anything is shown. A
+  // reader that goes away (a closed pipe) must not end the program.
   std::shared_ptr<host::trace::TraceLog> trace;
   std::string traceError;
-  if (!app::openTrace(*early, trace, traceError)) {
+  if (!app::openTrace(options, trace, traceError)) {
     std::fprintf(stderr, "orvane-panel: %s\n", traceError.c_str());
     return app::ExitBadCommandLine;
   }
   if (trace) std::signal(SIGPIPE, SIG_IGN);
 
-  QApplication application(argc, argv);
+  std::vector<char*> qtArgv{argv[0]};
+  std::vector<std::string> qtArguments = read.qtArguments;
+  for (auto& argument : qtArguments) qtArgv.push_back(argument.data());
+  qtArgv.push_back(nullptr);
+  int qtArgc = static_cast<int>(qtArgv.size()) - 1;
+  QApplication application(qtArgc, qtArgv.data());
   QApplication::setQuitOnLastWindowClosed(false);  // the run ends when the panel says so
-  const auto options = readArguments(argc, argv, false, exitStatus);
-  if (!options) return exitStatus;
 
   panel::qt::PanelWindow window;
-  panel::qt::QtCallWaiter waiter(window, options->hostTimeout);
+  panel::qt::QtCallWaiter waiter(window, options.hostTimeout);
   panel::qt::QtView view(window);
   panel::qt::QtPlatformServices boxes(window);
-  app::Program program({view, boxes, waiter}, *options, trace);
+  app::Program program({view, boxes, waiter}, options, trace);
   window.attach(program.dispatcher());
-  onTerminationSignals([&program] { program.endSession(); });
+  onTerminationSignals([&program](int signal) {
+    program.endProcess = [signal](int) { endAsSignalled(signal); };
+    program.endSession();
+  });
   QObject::connect(&window, &panel::qt::PanelWindow::runFinished, &application,
                    &QCoreApplication::quit, Qt::QueuedConnection);
 
   window.load();  // the address prompt and any box of start-up come before the window
-  if (program.dispatcher().failure()) return program.end(ExitStartupFailed);
-  if (program.dispatcher().runEnded() || window.finished()) return program.end(0);
+  if (program.dispatcher().runEnded() || window.finished()) return program.end();
 
   window.show();
   application.exec();
-  return program.end(0);
+  return program.end();
 }

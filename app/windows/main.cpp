@@ -60,8 +60,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     app::Program program({panel, panel, waiter}, options, trace, qelvix);
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession(); });
-    return program.end(panel.run(showCommand));
-  } catch (const std::exception& error) {
-    return app::reportFailedStart(error.what(), app::ExitBadCommandLine);
+    const int panelStatus = panel.run(showCommand);  // not 0 only after an unexpected error
+    return program.end(panelStatus != 0 ? panelStatus : program.exitStatus());
+  } catch (const std::exception& error) {  // no window, no apartment: the program cannot start
+    return app::reportFailedStart(error.what(), app::ExitStartFailed);
   }
 }

@@ -350,7 +350,9 @@ class ApplicationObject final : public SimObject {
     if (name == "Sleep" && access != Access::Put) {
       expectArgCount(name, args, 1);
       const std::int16_t milliseconds = int16Arg(name, args[0]);
-      if (host().config.readyAfter.count() > 0 && milliseconds > 0) {
+      if (const auto takes = host().config.sleepTakes) {
+        std::this_thread::sleep_for(*takes);
+      } else if (host().config.readyAfter.count() > 0 && milliseconds > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
       }
       ++host().sleeps;

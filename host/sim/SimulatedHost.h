@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ struct SimConfig {
   // really sleeps its argument in milliseconds).
   std::chrono::milliseconds createDelay{0};
   std::chrono::milliseconds readyAfter{0};
+  // How long Sleep takes whatever its argument, where set: zero is a Sleep that returns at once,
+  // so that a slow start is a tight loop of quick calls. The unit of Sleep is the host's business.
+  std::optional<std::chrono::milliseconds> sleepTakes;
 };
 
 // How a member misbehaves when a fault is armed on it.

@@ -44,14 +44,23 @@ TraceLog::~TraceLog() {
 }
 
 void TraceLog::write(Clock::time_point began, std::string_view text) {
+  const std::lock_guard lock(mutex_);
+  if (heldBack_) {
+    const Line held = std::move(*heldBack_);
+    heldBack_.reset();
+    writeLocked(held.began, held.text);
+  }
+  writeLocked(began, text);
+}
+
+void TraceLog::writeLocked(Clock::time_point began, std::string_view text) {
+  if (failed_) return;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(began - start_).count();
   std::string line = std::to_string(std::max<decltype(ms)>(ms, 0));
   line += "ms ";
   line += text;
   line += '\n';
 
-  const std::lock_guard lock(mutex_);
-  if (failed_) return;
   errno = 0;
   const bool written = std::fwrite(line.data(), 1, line.size(), out_) == line.size();
   if (written && std::fflush(out_) == 0) return;
@@ -60,6 +69,53 @@ void TraceLog::write(Clock::time_point began, std::string_view text) {
   std::fprintf(errors_, "orvane-panel: cannot write the trace to %s (%s); the trace stops here\n",
                name_.c_str(), reason.c_str());
   std::fflush(errors_);
+}
+
+void TraceLog::holdBack(Clock::time_point began, std::string text) {
+  const std::lock_guard lock(mutex_);
+  heldBack_ = Line{began, std::move(text)};
+}
+
+void TraceLog::dropHeldBack() {
+  const std::lock_guard lock(mutex_);
+  heldBack_.reset();
+}
+
+void TraceLog::writeHeldBack() {
+  const std::lock_guard lock(mutex_);
+  if (!heldBack_) return;
+  const Line held = std::move(*heldBack_);
+  heldBack_.reset();
+  writeLocked(held.began, held.text);
+}
+
+TraceLog::OpenId TraceLog::opened(Clock::time_point began, std::string text) {
+  const std::lock_guard lock(mutex_);
+  open_.push_back({nextOpen_, {began, std::move(text)}});
+  return nextOpen_++;
+}
+
+void TraceLog::closed(OpenId id) {
+  const std::lock_guard lock(mutex_);
+  std::erase_if(open_, [id](const Open& item) { return item.id == id; });
+}
+
+void TraceLog::writeOpen(std::string_view prefix) {
+  const std::lock_guard lock(mutex_);
+  const auto now = Clock::now();
+  if (heldBack_) {
+    const Line held = std::move(*heldBack_);
+    heldBack_.reset();
+    writeLocked(held.began, held.text);
+  }
+  for (const auto& item : open_) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - item.line.began).count();
+    std::string text(prefix);
+    text += item.line.text;
+    text += ", open for " + std::to_string(ms) + " ms";
+    writeLocked(now, text);
+  }
 }
 
 bool TraceLog::failed() const {

@@ -1,13 +1,16 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane::host::trace {
 
@@ -40,14 +43,43 @@ class TraceLog {
   void write(std::string_view text) { write(Clock::now(), text); }
   bool failed() const;
 
+  // A line held back: written before the next line that comes, unless dropped first. A timer tick
+  // is written only if something follows it; a run of start-up rounds is written as one line once
+  // it ends. One at a time: holding another replaces it.
+  void holdBack(Clock::time_point began, std::string text);
+  void dropHeldBack();
+  void writeHeldBack();
+
+  // Something begun and not yet ended (a box on screen, a host call waiting for its answer). When
+  // the desktop session ends, writeOpen() lists what is still open: a fault report then shows what
+  // the operator was looking at and which call never came back.
+  using OpenId = std::uint64_t;
+  OpenId opened(Clock::time_point began, std::string text);
+  void closed(OpenId id);
+  // One line per open item, oldest first: "<prefix><text>, open for <ms> ms".
+  void writeOpen(std::string_view prefix);
+
  private:
   mutable std::mutex mutex_;
   std::FILE* out_;
   std::string name_;
   bool owned_;
   std::FILE* errors_;
+  struct Line {
+    Clock::time_point began;
+    std::string text;
+  };
+  struct Open {
+    OpenId id;
+    Line line;
+  };
+  void writeLocked(Clock::time_point began, std::string_view text);
+
   Clock::time_point start_ = Clock::now();
   bool failed_ = false;
+  std::optional<Line> heldBack_;
+  std::vector<Open> open_;
+  OpenId nextOpen_ = 1;
 };
 
 }  // namespace orvane::host::trace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/CallWaiter.h"
 #include "host/trace/TraceText.h"
 
 namespace orvane::host::trace {
@@ -16,6 +17,10 @@ using Clock = TraceLog::Clock;
 std::string errorText() {
   try {
     throw;
+  } catch (const WaitCancelled&) {
+    return "-> cancelled by the operator";
+  } catch (const CallGivenUp& error) {
+    return "-> error " + quotedText(error.what()) + " (the operator gave up waiting)";
   } catch (const std::exception& error) {
     return "-> error " + quotedText(error.what());
   } catch (...) {
@@ -39,6 +44,74 @@ void writeAccess(TraceLog& log, Clock::time_point began, const std::string& what
   log.write(began, text);
 }
 
+// A host access in progress: listed as open until it ends, so that the end of a desktop session
+// can tell which call never came back.
+class OpenAccess {
+ public:
+  OpenAccess(TraceLog& log, Clock::time_point began, const std::string& what)
+      : log_(log), id_(log.opened(began, "host call " + what)) {}
+  ~OpenAccess() { log_.closed(id_); }
+  OpenAccess(const OpenAccess&) = delete;
+  OpenAccess& operator=(const OpenAccess&) = delete;
+
+ private:
+  TraceLog& log_;
+  TraceLog::OpenId id_;
+};
+
+// Start-up asks HostApp.IsInitialised and calls Sleep until the host is ready: a cold start of
+// 13 s with Sleep(10) is a thousand rounds. The first round is written as it is; the identical
+// rounds after it become one line, written once they end, with their number and time taken:
+//   "host 9990000us HostApp.IsInitialised -> False, HostApp.Sleep(10) -> Empty: 998 more rounds"
+class ReadyWaitFold {
+ public:
+  // Whether the access just made (and not yet written) belongs to a folded round.
+  bool fold(TraceLog& log, Clock::time_point began, const std::string& line) {
+    if (line == notReady_ && stage_ == Stage::Slept) {
+      stage_ = Stage::Asked;
+      if (rounds_++ == 0) foldBegan_ = began;
+      holdBackSummary(log);
+      return true;
+    }
+    if (line == sleep_ && stage_ == Stage::Asked && rounds_ > 0) {
+      stage_ = Stage::Slept;
+      holdBackSummary(log);
+      return true;
+    }
+    return false;
+  }
+  // Before an access that is not folded is written.
+  void noteWritten(TraceLog& log, const std::string& line) {
+    if (rounds_ > 0) log.writeHeldBack();
+    rounds_ = 0;
+    if (line.starts_with("HostApp.IsInitialised -> False")) {
+      notReady_ = line;
+      stage_ = Stage::Asked;
+    } else if (stage_ == Stage::Asked && line.starts_with("HostApp.Sleep(")) {
+      sleep_ = line;
+      stage_ = Stage::Slept;
+    } else {
+      stage_ = Stage::None;
+    }
+  }
+
+ private:
+  enum class Stage { None, Asked, Slept };
+  void holdBackSummary(TraceLog& log) {
+    const auto us =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - foldBegan_).count();
+    log.holdBack(foldBegan_, "host " + std::to_string(us) + "us " + notReady_ + ", " + sleep_ +
+                                 ": " + std::to_string(rounds_) + " more round" +
+                                 (rounds_ == 1 ? "" : "s"));
+  }
+
+  Stage stage_ = Stage::None;
+  std::string notReady_;  // the first round's two lines, without their durations
+  std::string sleep_;
+  long rounds_ = 0;
+  Clock::time_point foldBegan_;
+};
+
 class TracingObject final : public Object {
  public:
   TracingObject(ObjectRef inner, std::shared_ptr<TraceLog> log, std::string name)
@@ -60,24 +133,27 @@ class TracingObject final : public Object {
     before.reserve(args.size());
     for (const auto& arg : args) before.push_back(arg.current());
     const auto began = Clock::now();
+    const OpenAccess open(*log_, began, callText(member, args, before));
     try {
       Variant result = inner_->call(member, args);
-      writeAccess(*log_, began, callText(member, args, before), "-> " + valueText(result));
+      write(began, callText(member, args, before), "-> " + valueText(result));
       return wrapped(std::move(result), member);
     } catch (...) {
-      writeAccess(*log_, began, callText(member, args, before), errorText());
+      write(began, callText(member, args, before), errorText());
       throw;
     }
   }
 
   Variant get(std::string_view member) override {
+    const std::string what = name_ + "." + std::string(member);
     const auto began = Clock::now();
+    const OpenAccess open(*log_, began, what);
     try {
       Variant result = inner_->get(member);
-      writeAccess(*log_, began, name_ + "." + std::string(member), "-> " + valueText(result));
+      write(began, what, "-> " + valueText(result));
       return wrapped(std::move(result), member);
     } catch (...) {
-      writeAccess(*log_, began, name_ + "." + std::string(member), errorText());
+      write(began, what, errorText());
       throw;
     }
   }
@@ -85,17 +161,25 @@ class TracingObject final : public Object {
   void put(std::string_view member, const Variant& value) override {
     const std::string what = name_ + "." + std::string(member) + " = " + valueText(value);
     const auto began = Clock::now();
+    const OpenAccess open(*log_, began, what);
     try {
       inner_->put(member, value);
-      writeAccess(*log_, began, what, "");
+      write(began, what, "");
     } catch (...) {
-      writeAccess(*log_, began, what, errorText());
+      write(began, what, errorText());
       throw;
     }
   }
   using Object::call;
 
  private:
+  void write(Clock::time_point began, const std::string& what, const std::string& outcome) {
+    const std::string line = outcome.empty() ? what : what + " " + outcome;
+    if (readyWait_.fold(*log_, began, line)) return;
+    readyWait_.noteWritten(*log_, line);
+    writeAccess(*log_, began, what, outcome);
+  }
+
   std::string callText(std::string_view member, Args args,
                        const std::vector<Variant>& before) const {
     std::string text = name_ + "." + std::string(member) + "(";
@@ -125,6 +209,7 @@ class TracingObject final : public Object {
   ObjectRef inner_;
   std::shared_ptr<TraceLog> log_;
   std::string name_;
+  ReadyWaitFold readyWait_;
 };
 
 }  // namespace

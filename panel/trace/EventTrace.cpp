@@ -37,10 +37,20 @@ std::string handlerName(ControlEvent event) {
 }
 
 void EventTrace::handling(ControlEvent event, bool raised) {
-  log_->write((raised ? "event raised " : "event handled ") + handlerName(event));
+  std::string line = (raised ? "event raised " : "event handled ") + handlerName(event);
+  if (event.kind == EventKind::TimerTick) {
+    log_->holdBack(host::trace::TraceLog::Clock::now(), std::move(line));
+  } else {
+    log_->write(line);
+  }
+}
+
+void EventTrace::handled(ControlEvent event) {
+  if (event.kind == EventKind::TimerTick) log_->dropHeldBack();
 }
 
 void EventTrace::dropped(ControlEvent event, Drop why) {
+  if (event.kind == EventKind::TimerTick) return;
   log_->write("event dropped " + handlerName(event) +
               (why == Drop::Busy ? ": busy" : ": run ended"));
 }

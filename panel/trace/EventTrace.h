@@ -12,13 +12,17 @@ namespace orvane::panel::trace {
 //
 //   15ms event handled BusA_Click(5)
 //   16ms event raised Mode_Droplist_Click
-//   210ms event dropped Timer1_Timer: busy
 //   900ms event dropped BusB_Click(9): run ended
+//
+// A timer tick is written only when its handler writes something after it (a DC reading): an idle
+// panel ticks five times a second and would otherwise fill the trace with nothing. A dropped tick
+// makes no host call and is not written either.
 class EventTrace final : public DispatchObserver {
  public:
   explicit EventTrace(std::shared_ptr<host::trace::TraceLog> log) : log_(std::move(log)) {}
 
   void handling(ControlEvent event, bool raised) override;
+  void handled(ControlEvent event) override;
   void dropped(ControlEvent event, Drop why) override;
 
  private:

@@ -8,8 +8,8 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
-CommandLine onLinux(const Arguments& arguments, bool skipUnknown = false) {
-  return readCommandLine(arguments, Platform::Linux, "9.8.7", skipUnknown);
+CommandLine onLinux(const Arguments& arguments) {
+  return readCommandLine(arguments, Platform::Linux, "9.8.7");
 }
 
 TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
@@ -24,15 +24,42 @@ TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
   EXPECT_EQ(both.options->sim.config.addresses, (std::set<int>{0, 5}));
   EXPECT_EQ(both.options->sim.config.seed, 7u);
 
-  // Before Qt has taken its options out, the trace is read all the same.
-  const auto early = onLinux({"-platform", "offscreen", "--trace", "x.trace"}, true);
-  EXPECT_EQ(early.options->tracePath, "x.trace");
+}
+
+// Qt's own options reach Qt, in their order and with their values, whichever form they take; every
+// other argument is ours, and a mistake among them is told although Qt never starts.
+TEST(CommandLine, QtsOptionsAreHandedOnAndEverythingElseIsRead) {
+  const std::vector<std::pair<Arguments, Arguments>> cases = {
+      {{"-platform", "offscreen", "--trace", "x.trace"}, {"-platform", "offscreen"}},
+      {{"--trace", "x.trace", "-style=Fusion", "-reverse"}, {"-style=Fusion", "-reverse"}},
+      {{"-display", ":7", "--sim-seed", "3", "--platform", "xcb"},
+       {"-display", ":7", "--platform", "xcb"}},
+      {{"--trace", "-"}, {}},
+  };
+  for (const auto& [arguments, qt] : cases) {
+    const auto read = onLinux(arguments);
+    ASSERT_TRUE(read.options) << read.text;
+    EXPECT_EQ(read.qtArguments, qt) << arguments[0];
+  }
+  EXPECT_EQ(onLinux({"-platform", "offscreen", "--trace", "x.trace"}).options->tracePath,
+            "x.trace");
+
+  const auto bogus = onLinux({"-platform", "offscreen", "--bogus"});
+  EXPECT_FALSE(bogus.options);
+  EXPECT_EQ(bogus.exitStatus, ExitBadCommandLine);
+  // The mistake and one line that points to the help, not the whole help.
+  EXPECT_NE(bogus.text.find("--bogus"), std::string::npos);
+  EXPECT_NE(bogus.text.find("orvane-panel --help"), std::string::npos);
+  EXPECT_EQ(bogus.text.find("--host-timeout-ms"), std::string::npos) << bogus.text;
+  // Windows has no Qt: there "-platform" is a mistake like any other.
+  EXPECT_FALSE(readCommandLine({"-platform", "x"}, Platform::Windows, "9.8.7").options);
 }
 
 TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
   const auto read =
       onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms", "500",
-               "--sim-latency-ms=3", "--sim-create-ms", "2000", "--sim-ready-ms", "11000"});
+               "--sim-latency-ms=3", "--sim-create-ms", "2000", "--sim-ready-ms", "11000",
+               "--sim-sleep-ms", "0"});
   ASSERT_TRUE(read.options) << read.text;
   EXPECT_EQ(read.options->sim.blockMember, "IOSWITCHER_GetFullStatus");
   EXPECT_EQ(read.options->sim.blockFromCall, 4);
@@ -40,6 +67,8 @@ TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
   EXPECT_EQ(read.options->hostTimeout, std::chrono::milliseconds(500));
   EXPECT_EQ(read.options->sim.config.createDelay, std::chrono::milliseconds(2000));
   EXPECT_EQ(read.options->sim.config.readyAfter, std::chrono::milliseconds(11000));
+  EXPECT_EQ(read.options->sim.config.sleepTakes, std::chrono::milliseconds(0));
+  EXPECT_FALSE(onLinux({}).options->sim.config.sleepTakes);
   EXPECT_TRUE(read.options->simulate);
 }
 
@@ -87,6 +116,7 @@ TEST(CommandLine, HelpAndVersionLeaveAtOnceWithoutAMistake) {
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.text.find("--trace FILE"), std::string::npos) << help.text;
     EXPECT_NE(help.text.find("--host-timeout-ms N"), std::string::npos) << help.text;
+    EXPECT_NE(help.text.find("Exit status: 0"), std::string::npos) << help.text;
 
     const auto version = readCommandLine({"--version"}, platform, "9.8.7");
     EXPECT_EQ(version.text, "orvane-panel 9.8.7\n");

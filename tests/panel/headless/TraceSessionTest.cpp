@@ -85,7 +85,7 @@ TEST(TraceSession, AClickADroppedTickAndALostConnectionReadAsTheyHappened) {
   EXPECT_NE(std::find(startUp.begin(), startUp.end(), "event raised Mode_Droplist_Click"),
             startUp.end());
 
-  // A tick that arrives while X5's switching call runs is dropped.
+  // A tick that arrives while X5's switching call runs is dropped, and makes no line.
   program.sim.setCallHook([&](const std::string& member) {
     if (member == "SWITCHER_AddChannel") program.view.tick();
   });
@@ -101,7 +101,6 @@ TEST(TraceSession, AClickADroppedTickAndALostConnectionReadAsTheyHappened) {
   EXPECT_EQ(program.linesFrom("event handled BusA_Click(5)"),
             (std::vector<std::string>{
                 "event handled BusA_Click(5)",
-                "event dropped Timer1_Timer: busy",
                 "host IOSwitcher.SWITCHER_AddChannel(\"BusA0\", &5) -> True",
                 "host IOSwitcher.IOSWITCHER_GetFullStatus(&0, &0 => 16, &0) -> True",
                 "event handled BusB_Click(9)",
@@ -116,6 +115,26 @@ TEST(TraceSession, AClickADroppedTickAndALostConnectionReadAsTheyHappened) {
                 "host release HostApp",
                 "event dropped BusB_Click(10): run ended",
             }));
+}
+
+// An idle panel ticks five times a second: only a tick that calls the host is written.
+TEST(TraceSession, OnlyTicksThatCallTheHostAreWritten) {
+  TracedProgram program;
+  program.scripted.addressAnswers.push_back("0");
+  program.view.load();
+  const auto before = program.lines().size();
+  program.view.tick();
+  program.view.tick();
+  EXPECT_EQ(program.lines().size(), before);
+
+  program.view.click({ControlName::DCButton});
+  program.view.tick();
+  const auto after = program.linesFrom("event handled DCButton_Click");
+  ASSERT_GE(after.size(), 3u);
+  EXPECT_EQ(after[1], "event handled Timer1_Timer");
+  for (std::size_t i = 2; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].rfind("host IOSwitcher.IOSWITCHER_", 0), 0u) << after[i];
+  }
 }
 
 TEST(TraceSession, CancelAtTheAddressPromptEndsAtOnceAndSaysSo) {
