@@ -73,15 +73,38 @@ constexpr const char* ExitStatusFooter =
 
 // Qt's own options, as QApplication reads them: those that take a value (as the next argument or
 // after "="), and those that stand alone. Either may start with one dash or two.
-constexpr const char* QtOptionsWithValue[] = {
-    "platform",        "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
-    "qwindowicon",     "qwindowtitle",       "session",       "display", "geometry",
-    "style",           "stylesheet",         "title",         "name",    "visual",
-    "qmljsdebugger",   "icon",               "font",          "fn",      "bg",
-    "background",      "fg",                 "foreground",    "btn",     "button",
-    "inputstyle",      "im",                 "ncols",         "cmap",    "graphicssystem"};
-constexpr const char* QtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync",
-                                   "testability"};
+constexpr const char* QtOptionsWithValue[] = {"platform",
+                                              "platformpluginpath",
+                                              "platformtheme",
+                                              "plugin",
+                                              "qwindowgeometry",
+                                              "qwindowicon",
+                                              "qwindowtitle",
+                                              "session",
+                                              "display",
+                                              "geometry",
+                                              "style",
+                                              "stylesheet",
+                                              "title",
+                                              "name",
+                                              "visual",
+                                              "qmljsdebugger",
+                                              "icon",
+                                              "font",
+                                              "fn",
+                                              "bg",
+                                              "background",
+                                              "fg",
+                                              "foreground",
+                                              "btn",
+                                              "button",
+                                              "inputstyle",
+                                              "im",
+                                              "ncols",
+                                              "cmap",
+                                              "graphicssystem"};
+constexpr const char* QtFlags[] = {"reverse", "widgetcount", "nograb",
+                                   "dograb",  "sync",        "testability"};
 
 // Moves Qt's options out of `arguments` into the returned list, in their order.
 std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
@@ -173,10 +196,11 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
         app, "--sim-ready-ms", readyMs,
         "the simulated host says it is ready this long after\nit was created (default 0)", 0,
         600000);
-    addMilliseconds(app, "--sim-sleep-ms", sleepMs,
-                    "the simulated host's Sleep takes this long, whatever\nits argument (0: returns "
-                    "at once)",
-                    0, 10000);
+    addMilliseconds(
+        app, "--sim-sleep-ms", sleepMs,
+        "the simulated host's Sleep takes this long, whatever\nits argument (0: returns "
+        "at once)",
+        0, 10000);
     app.add_option("--sim-block", block,
                    "the simulated host never answers MEMBER from\nits Nth call on (default N = 1), "
                    "e.g.\nIOSWITCHER_GetFullStatus:4")
@@ -196,8 +220,11 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
     return {std::nullopt, app.help(), false, false, 0, {}};
   } catch (const CLI::ParseError& error) {
     return {std::nullopt,
-            std::string(error.what()) + "\nRun 'orvane-panel --help' to see the options.\n", true,
-            false, ExitBadCommandLine, {}};
+            std::string(error.what()) + "\nRun 'orvane-panel --help' to see the options.\n",
+            true,
+            false,
+            ExitBadCommandLine,
+            {}};
   }
   if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, true, 0, {}};
 

@@ -68,7 +68,7 @@ void HostWait::sleepUntilWoken(Clock::time_point until) {
 
 host::CallWaiter::Outcome HostWait::wait(std::string_view member,
                                          const std::function<bool()>& answered) {
-  if (phase_ == Phase::Starting) return waitStarting(answered);
+  if (phase_ == Phase::Starting) return waitStarting(member, answered);
   const auto quickUntil = Clock::now() + std::min({QuickAnswer, limit_, busyCursorAfter_});
   while (!answered() && Clock::now() < quickUntil) sleepUntilWoken(quickUntil);
   if (phase_ == Phase::Ending) return waitEnding(answered);
@@ -106,8 +106,11 @@ host::CallWaiter::Outcome HostWait::waitRunning(std::string_view member,
 // of quick ones: the window's messages are looked at every StartupLookEvery, and the start-up
 // window comes once start-up has lasted StartupWindowAfter. A Cancel pressed as the call answers
 // still ends the program.
-host::CallWaiter::Outcome HostWait::waitStarting(const std::function<bool()>& answered) {
+host::CallWaiter::Outcome HostWait::waitStarting(std::string_view member,
+                                                 const std::function<bool()>& answered) {
   for (;;) {
+    if (phase_ == Phase::Ending) return waitEnding(answered);  // the session ended meanwhile
+    if (phase_ == Phase::Running) return waitRunning(member, answered);
     if (startupCancelled_) {
       closeStartupWindowShown(true);
       return Outcome::Cancelled;

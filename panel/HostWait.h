@@ -111,7 +111,7 @@ class HostWait : public host::CallWaiter {
 
  private:
   Outcome waitRunning(std::string_view member, const std::function<bool()>& answered);
-  Outcome waitStarting(const std::function<bool()>& answered);
+  Outcome waitStarting(std::string_view member, const std::function<bool()>& answered);
   // Start-up's regular look at the window's messages; shows or updates the start-up window once
   // start-up has lasted long enough.
   void lookDuringStartup(Clock::time_point now);

@@ -20,7 +20,7 @@ std::string errorText() {
   } catch (const WaitCancelled&) {
     return "-> cancelled by the operator";
   } catch (const CallGivenUp& error) {
-    return "-> error " + quotedText(error.what()) + " (the operator gave up waiting)";
+    return "-> error " + quotedText(error.what()) + " (given up waiting for it)";
   } catch (const std::exception& error) {
     return "-> error " + quotedText(error.what());
   } catch (...) {

@@ -31,9 +31,8 @@ class OpenBox {
 std::string TracingServices::inputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) {
   const auto shown = Clock::now();
-  const std::string box =
-      "box InputBox(" + quotedText(prompt) + ", " + quotedText(title) + ", " +
-      quotedText(defaultText) + ")";
+  const std::string box = "box InputBox(" + quotedText(prompt) + ", " + quotedText(title) + ", " +
+                          quotedText(defaultText) + ")";
   std::string answer;
   {
     const OpenBox open(*log_, shown, box);

@@ -23,7 +23,6 @@ TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
   EXPECT_EQ(both.options->tracePath, "-");
   EXPECT_EQ(both.options->sim.config.addresses, (std::set<int>{0, 5}));
   EXPECT_EQ(both.options->sim.config.seed, 7u);
-
 }
 
 // Qt's own options reach Qt, in their order and with their values, whichever form they take; every
@@ -56,10 +55,9 @@ TEST(CommandLine, QtsOptionsAreHandedOnAndEverythingElseIsRead) {
 }
 
 TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
-  const auto read =
-      onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms", "500",
-               "--sim-latency-ms=3", "--sim-create-ms", "2000", "--sim-ready-ms", "11000",
-               "--sim-sleep-ms", "0"});
+  const auto read = onLinux({"--sim-block", "IOSWITCHER_GetFullStatus:4", "--host-timeout-ms",
+                             "500", "--sim-latency-ms=3", "--sim-create-ms", "2000",
+                             "--sim-ready-ms", "11000", "--sim-sleep-ms", "0"});
   ASSERT_TRUE(read.options) << read.text;
   EXPECT_EQ(read.options->sim.blockMember, "IOSWITCHER_GetFullStatus");
   EXPECT_EQ(read.options->sim.blockFromCall, 4);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -58,14 +59,24 @@ class StuckOnRelease final : public host::Object {
 
 struct HeadlessProgram {
   explicit HeadlessProgram(const Options& options, RealHost real = {},
-                           std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
+                           std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter,
+                           std::shared_ptr<host::trace::TraceLog> trace = nullptr)
       : waiter(20ms, startupWindowAfter),
-        program(std::in_place, PanelParts{view, services, waiter}, options, nullptr,
+        program(std::in_place, PanelParts{view, services, waiter}, options, trace,
                 std::move(real)) {
     view.attach(program->dispatcher());
     program->endProcess = [this](int status) { endedWith = status; };
   }
   host::sim::SimulatedHost& sim() { return *program->simulatedHost(); }
+  // The session ends from inside whatever is open; the process would end there, so the test
+  // unwinds instead.
+  void endSessionHere() {
+    program->endProcess = [this](int status) {
+      endedWith = status;
+      throw controller::RunEnded{};
+    };
+    program->endSession();
+  }
   panel::HeadlessView view;
   testing::ScriptedServices services;
   panel::HeadlessCallWaiter waiter;
@@ -188,6 +199,152 @@ TEST(Program, TheEndOfTheSessionDuringAnOperationSendsTheResetAlone) {
   EXPECT_EQ(p.sim().resetCount(0), resets + 1);
   EXPECT_FALSE(p.program->controller().unloaded());  // Form_Unload did not run nested
   EXPECT_EQ(p.sim().liveObjects(), 2);               // still the operation's
+}
+
+// A host that splits its slow start into quick calls (a Sleep that returns at once) is timed as a
+// whole: the start-up window comes, and its Cancel ends the program, although no call is slow.
+TEST(Program, AStartOfQuickCallsStillShowsTheStartupWindowAndItsCancelEndsTheRun) {
+  Options options = simulated();
+  options.sim.config.sleepTakes = 0ms;
+  options.sim.config.readyAfter = 3600s;  // never ready within the test
+  HeadlessProgram p(options, {}, 1ms);
+  p.waiter.operatorCancelsStartup = [](const std::string&) { return true; };
+  p.view.load();
+
+  EXPECT_FALSE(p.waiter.startupTexts.empty());
+  EXPECT_FALSE(p.waiter.startupWindowOpen);
+  EXPECT_TRUE(p.services.prompts.empty());
+  EXPECT_EQ(p.services.endsAtOnce, 1);
+  EXPECT_EQ(p.program->exitStatus(), ExitEnded);
+  EXPECT_FALSE(p.program->givenUp());  // the last call had answered: nothing is left hanging
+}
+
+// A host that is not ready until the test says so; its Sleep returns at once.
+class NotReadyYet final : public host::Object {
+ public:
+  explicit NotReadyYet(std::atomic<bool>& ready, std::atomic<int>& resets)
+      : ready_(ready), resets_(resets) {}
+  Variant call(std::string_view member, host::Args) override {
+    if (member == "ORVANE_Reset") ++resets_;
+    return Variant(true);
+  }
+  Variant get(std::string_view member) override {
+    if (member == "IOSwitcher") return Variant(host::ObjectRef(new NotReadyYet(ready_, resets_)));
+    return Variant(member != "IsInitialised" || ready_.load());
+  }
+  void put(std::string_view, const Variant&) override {}
+  using Object::call;
+
+ private:
+  std::atomic<bool>& ready_;
+  std::atomic<int>& resets_;
+};
+
+// The window's thread looks at its messages through a start of quick calls, so the end of the
+// session is handled there too: no address has been chosen, so no reset.
+TEST(Program, TheEndOfTheSessionReachesAStartOfQuickCalls) {
+  std::atomic<bool> ready{false};
+  std::atomic<int> resets{0};
+  RealHost real{[&](const std::string&) -> host::ObjectRef {
+                  return std::make_shared<NotReadyYet>(ready, resets);
+                },
+                {}};
+  HeadlessProgram p(Options{}, std::move(real), 1ms);
+  std::optional<int> resetsAtTheEnd;
+  p.waiter.operatorCancelsStartup = [&](const std::string&) {
+    p.program->endProcess = [&](int status) {
+      p.endedWith = status;
+      resetsAtTheEnd = resets.load();
+      ready = true;  // the process would be gone; let the start-up loop end instead
+    };
+    if (!p.endedWith) p.program->endSession();
+    return false;
+  };
+  p.view.load();
+  EXPECT_EQ(p.endedWith, ExitEnded);
+  EXPECT_EQ(resetsAtTheEnd, 0);
+}
+
+// How each way of ending the run shows in the exit status.
+TEST(Program, TheExitStatusTellsHowTheRunEnded) {
+  const auto failingHost = [] {
+    return RealHost{[](const std::string& progId) -> host::ObjectRef {
+                      throw host::HostError(progId, "not registered");
+                    },
+                    {}};
+  };
+  struct Case {
+    const char* what;
+    std::function<void(HeadlessProgram&)> run;
+    ExitStatus expected;
+  };
+  const std::vector<Case> cases = {
+      {"the close box", [](HeadlessProgram& p) { p.view.load(), p.view.closeBox(); }, ExitEnded},
+      {"Cancel at the prompt",
+       [](HeadlessProgram& p) {
+         p.services.addressAnswers.push_back("");
+         p.view.load();
+       },
+       ExitEnded},
+      {"a lost connection",
+       [](HeadlessProgram& p) {
+         p.view.load();
+         p.sim().injectFault("IOSWITCHER_GetFullStatus", {});
+         p.view.click(panel::busButton(0, 5));
+       },
+       ExitConnectionLost},
+      {"Cancel after a failed reset",
+       [](HeadlessProgram& p) {
+         p.services.addressAnswers.push_back("7");  // no switcher there
+         p.view.load();
+       },
+       ExitConnectionLost},
+      {"giving up on a host that does not answer",
+       [](HeadlessProgram& p) {
+         p.view.load();
+         p.sim().injectFault("SWITCHER_AddChannel",
+                             host::sim::FaultSpec(host::sim::FaultKind::Block, 1));
+         p.view.click(panel::busButton(0, 5));
+       },
+       ExitConnectionLost},
+  };
+  for (const auto& c : cases) {
+    HeadlessProgram p(simulated());
+    c.run(p);
+    EXPECT_TRUE(p.program->dispatcher().runEnded()) << c.what;
+    EXPECT_EQ(p.program->exitStatus(), c.expected) << c.what;
+    if (p.program->givenUp()) p.program.reset();  // leaves the stuck host thread to itself
+  }
+
+  HeadlessProgram failed(Options{}, failingHost());
+  failed.view.load();
+  EXPECT_EQ(failed.program->exitStatus(), ExitStartFailed);
+
+  // The session ends while the start-up failure's box is open: still a failed start.
+  HeadlessProgram ending(Options{}, failingHost());
+  ending.services.whileBoxOpen = [&ending] { ending.endSessionHere(); };
+  EXPECT_THROW(ending.view.load(), controller::RunEnded);
+  EXPECT_EQ(ending.endedWith, ExitStartFailed);
+}
+
+// The close box's unload waits for its reset when the session ends: no second reset is queued.
+TEST(Program, TheEndOfTheSessionDuringTheUnloadSendsNoSecondReset) {
+  HeadlessProgram p(simulated());
+  p.view.load();
+  std::atomic<int> resetsAsked{0};
+  p.sim().setCallHook([&](const std::string& member) {
+    if (member == "ORVANE_Reset") ++resetsAsked;
+  });
+  p.sim().injectFault("ORVANE_Reset", host::sim::FaultSpec(host::sim::FaultKind::Block, 1));
+  p.waiter.operatorAnswer = [&p](const panel::HostWait::Box&) -> std::int16_t {
+    p.endSessionHere();  // the not-answering box of the unload's reset is open
+    return controller::box::AnswerRetry;
+  };
+  p.view.closeBox();
+
+  EXPECT_EQ(p.endedWith, ExitEnded);
+  EXPECT_EQ(resetsAsked, 1);
+  p.program.reset();
 }
 
 }  // namespace

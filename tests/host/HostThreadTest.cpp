@@ -166,6 +166,23 @@ TEST(HostThreadLifetime, AThreadStuckInTheHostIsLeftBehindNotJoined) {
   }  // returns although the host thread is still blocked in the host, where it stays
 }
 
+// The operator's Cancel of start-up comes as the call answers: the program still ends, and since
+// nothing was left waiting, the host thread is not given up on.
+TEST(HostThreadLifetime, ACancelThatComesWithTheAnswerStillEndsTheRun) {
+  class CancelsAfterTheAnswer final : public CallWaiter {
+   public:
+    Outcome wait(std::string_view, const std::function<bool()>& answered) override {
+      while (!answered()) std::this_thread::yield();
+      return Outcome::Cancelled;
+    }
+    void wake() override {}
+  } waiter;
+  HostThread thread(waiter);
+  sim::SimulatedHost sim;
+  EXPECT_THROW(thread.wrap(sim.factory())("Qelvix.Application"), WaitCancelled);
+  EXPECT_FALSE(thread.givenUp());
+}
+
 // A home that notes the thread it is entered, left and slept on.
 class NotingHome final : public ThreadHome {
  public:

@@ -1,0 +1,164 @@
+// What a fault report carries: the trace of the whole program, as --trace wires it, through a slow
+// start, a host that stops answering, the operator's Cancel and the end of the session.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+
+#include "app/Program.h"
+#include "controller/RunEnded.h"
+#include "panel/Controls.h"
+#include "panel/headless/HeadlessCallWaiter.h"
+#include "panel/headless/HeadlessView.h"
+#include "tests/support/ScriptedServices.h"
+
+namespace orvane::app {
+namespace {
+
+using namespace std::chrono_literals;
+using host::sim::FaultKind;
+using host::sim::FaultSpec;
+
+struct TracedProgram {
+  explicit TracedProgram(host::sim::SimConfig config = {},
+                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
+      : file(std::tmpfile()),
+        log(std::make_shared<host::trace::TraceLog>(file, "trace", true)),
+        waiter(20ms, startupWindowAfter) {
+    Options options;
+    options.simulate = true;
+    options.sim.config = config;
+    program.emplace(PanelParts{view, services, waiter}, options, log);
+    view.attach(program->dispatcher());
+    program->endProcess = [this](int status) { endedWith = status; };
+  }
+  host::sim::SimulatedHost& sim() { return *program->simulatedHost(); }
+
+  // Every line, without its time stamp and with each duration written as "N".
+  std::vector<std::string> lines() {
+    static const std::regex stamp(R"(^\d+ms )");
+    static const std::regex duration(R"(^host \d+us )");
+    static const std::regex openFor(R"(, open for \d+ ms$)");
+    std::fflush(file);
+    std::rewind(file);
+    std::vector<std::string> result;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, file)) {
+      std::string line(buffer);
+      if (!line.empty() && line.back() == '\n') line.pop_back();
+      line = std::regex_replace(line, stamp, "");
+      line = std::regex_replace(line, duration, "host N ");
+      result.push_back(std::regex_replace(line, openFor, ", open for N ms"));
+    }
+    return result;
+  }
+  bool has(const std::string& line) {
+    const auto all = lines();
+    return std::find(all.begin(), all.end(), line) != all.end();
+  }
+
+  std::FILE* file;
+  std::shared_ptr<host::trace::TraceLog> log;
+  panel::HeadlessView view;
+  testing::ScriptedServices services;
+  panel::HeadlessCallWaiter waiter;
+  std::optional<Program> program;
+  std::optional<int> endedWith;
+};
+
+TEST(ProgramTrace, AStartOfFiveHundredRoundsIsWrittenAsItsFirstRoundAndOneLineForTheRest) {
+  host::sim::SimConfig config;
+  config.sleepsUntilInitialised = 500;
+  config.sleepTakes = 0ms;
+  TracedProgram p(config);
+  p.view.load();
+  const auto all = p.lines();
+  const auto first = std::find(all.begin(), all.end(), "host N HostApp.IsInitialised -> False");
+  ASSERT_NE(first, all.end());
+  EXPECT_EQ(
+      std::vector<std::string>(first, first + 4),
+      (std::vector<std::string>{
+          "host N HostApp.IsInitialised -> False",
+          "host N HostApp.Sleep(10) -> Empty",
+          "host N HostApp.IsInitialised -> False, HostApp.Sleep(10) -> Empty: 499 more rounds",
+          "host N HostApp.IsInitialised -> True",
+      }));
+  EXPECT_LT(all.size(), 80u);
+}
+
+// The operator gives up on a click's call: the box with its answer, the call named with its
+// arguments and marked as given up, then the lost connection.
+TEST(ProgramTrace, TheNotAnsweringBoxAndTheCallGivenUpOnAreWritten) {
+  TracedProgram p;
+  p.view.load();
+  p.sim().injectFault("SWITCHER_AddChannel", FaultSpec(FaultKind::Block, 1));
+  int boxes = 0;
+  p.waiter.operatorAnswer = [&boxes](const panel::HostWait::Box&) -> std::int16_t {
+    return ++boxes == 1 ? controller::box::AnswerRetry : controller::box::AnswerCancel;
+  };
+  p.view.click(panel::busButton(0, 5));
+
+  const std::string box =
+      "box MsgBox(\"Qelvix has not answered for 0.02 seconds.\\r\\nRetry keeps waiting; Cancel "
+      "closes this program.\", 5, \"Orvane I/O Switcher 0\")";
+  const std::string box2 = std::regex_replace(box, std::regex("0\\.02"), "0.04");
+  EXPECT_TRUE(p.has(box + " -> 4"));
+  EXPECT_TRUE(p.has(box2 + " -> 2"));
+  EXPECT_TRUE(
+      p.has("host N IOSwitcher.SWITCHER_AddChannel(\"BusA0\", &5) -> error "
+            "\"SWITCHER_AddChannel: the host is not responding\" (given up waiting "
+            "for it)"));
+}
+
+TEST(ProgramTrace, TheStartupWindowAndItsCancelAreWrittenAsTheOperatorsCancel) {
+  TracedProgram p({}, 1ms);
+  p.sim().injectFault("IsInitialised", FaultSpec(FaultKind::Block, 1));
+  p.waiter.operatorCancelsStartup = [](const std::string&) { return true; };
+  p.view.load();
+  const auto all = p.lines();
+  EXPECT_TRUE(std::any_of(all.begin(), all.end(), [](const std::string& line) {
+    return line.starts_with("box StartupWindow(\"Orvane I/O Switcher\", \"Waiting for Qelvix") &&
+           line.ends_with(" shown");
+  }));
+  EXPECT_TRUE(p.has("box StartupWindow -> Cancel"));
+  EXPECT_TRUE(p.has("host N HostApp.IsInitialised -> cancelled by the operator"));
+  EXPECT_EQ(all.back(), "end at once");
+}
+
+// The session ends while a click's call waits and its box is open: both are listed, the reset goes
+// alone, and the releases are not waited for.
+TEST(ProgramTrace, TheEndOfTheSessionTellsWhatWasOpenWhatWasSentAndTheReleases) {
+  TracedProgram p;
+  p.view.load();
+  p.sim().injectFault("SWITCHER_AddChannel", FaultSpec(FaultKind::Block, 1));
+  p.waiter.operatorAnswer = [&p](const panel::HostWait::Box&) -> std::int16_t {
+    p.program->endSession();
+    return controller::box::AnswerCancel;
+  };
+  p.view.click(panel::busButton(0, 5));
+
+  const auto all = p.lines();
+  const auto ending = std::find(all.begin(), all.end(), "session ending");
+  ASSERT_GE(all.end() - ending, 6) << ::testing::PrintToString(all);
+  const std::vector<std::string> after(ending, ending + 6);
+  EXPECT_EQ(
+      after[1].rfind("session ending: open: host call IOSwitcher.SWITCHER_AddChannel(\"BusA0\", "
+                     "&5), open for ",
+                     0),
+      0u);
+  EXPECT_EQ(after[2].rfind("session ending: open: box MsgBox(\"Qelvix has not answered", 0), 0u);
+  EXPECT_EQ(after[3],
+            "session ending: the operation in progress is left; sending the unload's reset");
+  // The host thread is still stuck in the click's call: the reset waits its turn until the
+  // session's deadline.
+  EXPECT_EQ(
+      after[4].rfind("host N IOSwitcher.ORVANE_Reset(&0, True, &\"Switcher 0 reset\") -> ", 0), 0u);
+  EXPECT_EQ(after[5],
+            "session ending: releases not waited for: an operation still holds the host "
+            "objects");
+  EXPECT_EQ(p.endedWith, ExitEnded);
+}
+
+}  // namespace
+}  // namespace orvane::app
