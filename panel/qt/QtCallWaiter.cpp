@@ -52,11 +52,12 @@ void QtCallWaiter::showStartupWindow(const std::string& title, const std::string
     startupText_->setTextFormat(Qt::PlainText);
     layout->addWidget(startupText_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, startupWindow_.get());
-    // Not a default button: Return, typed for the address prompt that has not come yet, must not
-    // end the program.
+    // Neither the default button nor one that takes the focus: Return or Space, typed for the
+    // address prompt that has not come yet, must not end the program. A click, Escape or the
+    // close box does.
     QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     cancel->setAutoDefault(false);
-    cancel->setFocusPolicy(Qt::TabFocus);
+    cancel->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(buttons);
     // Cancel, Escape and the close box all reject the dialog.
     QObject::connect(buttons, &QDialogButtonBox::rejected, startupWindow_.get(), &QDialog::reject);

@@ -156,14 +156,16 @@ QWidget* startupWindow() {
   return nullptr;
 }
 
-// While the host starts there is no box, but the start-up window: a Return typed for the prompt
-// does nothing there, its Cancel ends the wait as cancelled, and the prompt's coming takes it away.
+// While the host starts there is no box, but the start-up window: Return and Space typed ahead for
+// the prompt do nothing there, its Cancel ends the wait as cancelled, and the prompt's coming takes
+// it away.
 TEST_F(QtWaiting, TheStartupWindowCountsAndOnlyItsCancelEndsTheWait) {
   QtCallWaiter quick(window, 10ms);
   quick.beginStartup();
   QString title, text;
   bool busyPointer = false;
   int returnsTyped = 0;
+  bool survivedTheKeys = false;
   QTimer look;
   QObject::connect(&look, &QTimer::timeout, [&] {
     QWidget* starting = startupWindow();
@@ -172,10 +174,14 @@ TEST_F(QtWaiting, TheStartupWindowCountsAndOnlyItsCancelEndsTheWait) {
       title = starting->windowTitle();
       text = starting->findChild<QLabel*>()->text();
       busyPointer = starting->cursor().shape() == Qt::BusyCursor;
-      QTest::keyClick(starting, Qt::Key_Return);
+      QApplication::setActiveWindow(starting);  // as the window manager would
+      QWidget* typedInto = starting->focusWidget() ? starting->focusWidget() : starting;
+      QTest::keyClick(typedInto, Qt::Key_Return);
+      QTest::keyClick(typedInto, Qt::Key_Space);
       ++returnsTyped;
       return;
     }
+    survivedTheKeys = true;
     look.stop();
     for (QAbstractButton* button : starting->findChildren<QAbstractButton*>()) {
       if (buttonText(button) == "Cancel") button->click();
@@ -189,6 +195,7 @@ TEST_F(QtWaiting, TheStartupWindowCountsAndOnlyItsCancelEndsTheWait) {
       << text.toStdString();
   EXPECT_TRUE(busyPointer);
   EXPECT_EQ(returnsTyped, 1);
+  EXPECT_TRUE(survivedTheKeys);
   quick.endStartup();
   EXPECT_EQ(startupWindow(), nullptr);
 }
