@@ -42,14 +42,28 @@ done
 [ -x "$program" ] || fail "$program is not built"
 [ -x "$closer" ] || fail "$closer is not built"
 
-# The command line, which needs no display.
-"$program" --help > /dev/null || fail "--help did not exit 0"
-"$program" --sim-seed x > /dev/null 2>&1
-[ $? -eq 2 ] || fail "a bad option did not exit 2"
-"$program" --trace /nonexistent-orvane-folder/x.trace > /dev/null 2> "$work/trace-error.log"
-[ $? -eq 2 ] || fail "a trace file that cannot be created did not exit 2"
-grep -q -- "--trace: cannot write the trace to /nonexistent-orvane-folder/x.trace" \
-  "$work/trace-error.log" || fail "no clear message for the trace file: $(cat "$work/trace-error.log")"
+# The command line, read whole before Qt starts: no display is needed to be told of a mistake,
+# and a trace file named before the mistake is left as it was.
+(
+  unset DISPLAY WAYLAND_DISPLAY
+  export QT_QPA_PLATFORM=xcb
+  "$program" --help > "$work/help.txt" || fail "--help did not exit 0"
+  grep -q "Exit status: 0" "$work/help.txt" || fail "--help does not list the exit statuses"
+  "$program" --sim-seed x > /dev/null 2>&1
+  [ $? -eq 2 ] || fail "a bad option did not exit 2"
+  "$program" --bogus > /dev/null 2> "$work/bogus.log"
+  [ $? -eq 2 ] || fail "--bogus without a display did not exit 2: $(cat "$work/bogus.log")"
+  grep -q -- "--bogus" "$work/bogus.log" || fail "--bogus was not named: $(cat "$work/bogus.log")"
+  [ "$(wc -l < "$work/bogus.log")" -le 2 ] || fail "a mistake printed more than two lines"
+  echo "keep me" > "$work/keep.log"
+  "$program" --trace "$work/keep.log" --bogus > /dev/null 2>&1
+  [ "$(cat "$work/keep.log")" = "keep me" ] || fail "--trace FILE --bogus touched FILE"
+  "$program" --trace /nonexistent-orvane-folder/x.trace > /dev/null 2> "$work/trace-error.log"
+  [ $? -eq 2 ] || fail "a trace file that cannot be created did not exit 2"
+  grep -q -- "--trace: cannot write the trace to /nonexistent-orvane-folder/x.trace" \
+    "$work/trace-error.log" || fail "no clear message for the trace file: $(cat "$work/trace-error.log")"
+) || exit 1
+step "command line: --bogus named with no display (exit 2), --trace FILE --bogus left FILE alone"
 
 # A display of our own.
 display=""
@@ -171,7 +185,7 @@ step "closed; exit status 0"
 
 # The trace: every line stamped, and the session's steps in it.
 trace="$work/session.trace"
-bad=$(grep -cvE '^[0-9]+ms (host [0-9]+us |event |box |end at once$)' "$trace")
+bad=$(grep -cvE '^[0-9]+ms (host [0-9]+us |event |box |end at once$|session ending)' "$trace")
 [ "$bad" -eq 0 ] || fail "$bad trace lines of no known form: $(grep -vE '^[0-9]+ms (host|event|box|end)' "$trace" | head -3)"
 for expected in \
   'event handled Form_Load$' \
@@ -206,8 +220,8 @@ step "hung host: the lost-connection box is up"
 gave_up=$(date +%s%N)
 press "$lost" Return || fail "hung host: could not answer the lost-connection box"
 ended 50 || fail "hung host: the program did not end"
-[ "$status" -eq 0 ] || fail "hung host: the program exited with status $status"
-step "hung host: ended $(( ($(date +%s%N) - gave_up) / 1000000 )) ms after OK; exit status 0"
+[ "$status" -eq 3 ] || fail "hung host: the program exited with status $status, not 3"
+step "hung host: ended $(( ($(date +%s%N) - gave_up) / 1000000 )) ms after OK; exit status 3"
 
 # A host slow to start: after half a second the start-up window (titled like the prompt) counts
 # the seconds; the prompt replaces it once the host is ready, and no not-answering box comes
@@ -228,11 +242,35 @@ click "$main" 156 8 || fail "slow start: could not click X5"
 wait_pixel "$main" 145 1 "0,255,0" > /dev/null || fail "slow start: X5 did not turn green"
 kill -TERM "$program_pid"
 ended 50 || fail "SIGTERM: the program did not end"
-[ "$status" -eq 0 ] || fail "SIGTERM: the program exited with status $status"
+[ "$status" -eq 143 ] || fail "SIGTERM: the program exited with status $status, not 143"
 for expected in 'session ending$' 'event handled Form_Unload$' \
   'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' 'host [0-9]+us release HostApp$'; do
   grep -qE "^[0-9]+ms $expected" "$work/slow.trace" || fail "SIGTERM: the trace has no line like: $expected"
 done
 grep -q 'box MsgBox' "$work/slow.trace" && fail "slow start: a box came during start-up"
-step "SIGTERM: the unload ran (reset and releases in the trace); exit status 0"
+step "SIGTERM: the unload ran (reset and releases in the trace); ended as SIGTERM ends (143)"
+
+# A host whose Sleep returns at once: start-up is a tight loop of quick calls, and still the
+# start-up window comes; Return and Space typed ahead for the prompt leave it, Escape ends the
+# program with status 0. The trace writes the loop as a few lines, and the window with its Cancel.
+"$program" --sim-sleep-ms 0 --sim-ready-ms 600000 --trace "$work/quick.trace" \
+  > "$work/program.log" 2>&1 &
+program_pid=$!
+starting=$(wait_window "$title_prompt") || fail "quick Sleep: no start-up window"
+press "$starting" Return || fail "quick Sleep: could not type Return"
+press "$starting" space || fail "quick Sleep: could not type Space"
+sleep 0.3
+xdotool search --onlyvisible --name "$title_prompt" 2>/dev/null | grep -qx "$starting" ||
+  fail "quick Sleep: a key typed ahead closed the start-up window"
+ended 1 && fail "quick Sleep: a key typed ahead ended the program"
+press "$starting" Escape || fail "quick Sleep: could not press Escape"
+ended 50 || fail "quick Sleep: Escape did not end the program"
+[ "$status" -eq 0 ] || fail "quick Sleep: Cancel ended with status $status, not 0"
+for expected in 'box StartupWindow\("Orvane I/O Switcher", ".*"\) shown$' 'box StartupWindow -> Cancel$' \
+  'host [0-9]+us HostApp.IsInitialised -> cancelled by the operator$' 'end at once$'; do
+  grep -qE "^[0-9]+ms $expected" "$work/quick.trace" || fail "quick Sleep: no trace line like: $expected"
+done
+[ "$(wc -l < "$work/quick.trace")" -lt 20 ] ||
+  fail "quick Sleep: the start-up loop took $(wc -l < "$work/quick.trace") trace lines"
+step "quick Sleep: the start-up window came, typed-ahead keys left it, Escape ended with 0; trace of $(wc -l < "$work/quick.trace") lines"
 echo "30-qt-e2e: PASS"

@@ -15,7 +15,8 @@
 // process ends by itself HungLifetimeMs later.
 //
 // A host that starts slowly, by the values StartDelayMs (creating the application takes that long)
-// and ReadyAfterMs (IsInitialised says False until then) there too. With LogFile set, the server
+// and ReadyAfterMs (IsInitialised says False until then) there too; SleepMs makes every Sleep take
+// that long, whatever its argument. With LogFile set, the server
 // writes one line for every member called and every object released, for a test to read.
 #include <atomic>
 #include <chrono>
@@ -77,6 +78,9 @@ sim::SimConfig startSettings() {
   sim::SimConfig config;
   config.createDelay = std::chrono::milliseconds(registryNumber(L"StartDelayMs", 0));
   config.readyAfter = std::chrono::milliseconds(registryNumber(L"ReadyAfterMs", 0));
+  if (const DWORD sleepMs = registryNumber(L"SleepMs", MAXDWORD); sleepMs != MAXDWORD) {
+    config.sleepTakes = std::chrono::milliseconds(sleepMs);
+  }
   return config;
 }
 
