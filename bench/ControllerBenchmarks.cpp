@@ -5,6 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <memory>
 
 #include "bench/BenchSupport.h"
@@ -182,6 +185,40 @@ void BM_HostCall_Direct(benchmark::State& state) {
   fullStatusCalls(state, sim.factory());
 }
 BENCHMARK(BM_HostCall_Direct);
+
+// The floor under the host thread's cost: one bare round trip to another thread and back through a
+// mutex and two condition variables, with no record, no queue and no waiter. Registered between the
+// direct call and the handed-over one, so that all three are measured side by side in one run.
+void BM_RoundTrip_ConditionVariable(benchmark::State& state) {
+  std::mutex mutex;
+  std::condition_variable asked;
+  std::condition_variable answered;
+  long requests = 0;
+  long answers = 0;
+  bool stop = false;
+  std::thread other([&] {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      asked.wait(lock, [&] { return requests > answers || stop; });
+      if (stop) return;
+      answers = requests;
+      answered.notify_one();
+    }
+  });
+  for (auto _ : state) {
+    std::unique_lock lock(mutex);
+    ++requests;
+    asked.notify_one();
+    answered.wait(lock, [&] { return answers == requests; });
+  }
+  {
+    const std::lock_guard lock(mutex);
+    stop = true;
+  }
+  asked.notify_one();
+  other.join();
+}
+BENCHMARK(BM_RoundTrip_ConditionVariable);
 
 void BM_HostCall_HostThread(benchmark::State& state) {
   host::sim::SimulatedHost sim;
