@@ -81,6 +81,11 @@ void TraceLog::dropHeldBack() {
   heldBack_.reset();
 }
 
+bool TraceLog::holdingBack() const {
+  const std::lock_guard lock(mutex_);
+  return heldBack_.has_value();
+}
+
 void TraceLog::writeHeldBack() {
   const std::lock_guard lock(mutex_);
   if (!heldBack_) return;

@@ -49,6 +49,8 @@ class TraceLog {
   void holdBack(Clock::time_point began, std::string text);
   void dropHeldBack();
   void writeHeldBack();
+  // Whether a line is still held back: false once another line has brought it out.
+  bool holdingBack() const;
 
   // Something begun and not yet ended (a box on screen, a host call waiting for its answer). When
   // the desktop session ends, writeOpen() lists what is still open: a fault report then shows what

@@ -61,7 +61,8 @@ class OpenAccess {
 
 // Start-up asks HostApp.IsInitialised and calls Sleep until the host is ready: a cold start of
 // 13 s with Sleep(10) is a thousand rounds. The first round is written as it is; the identical
-// rounds after it become one line, written once they end, with their number and time taken:
+// rounds after it become one line, written once they end (or another line comes between them, such
+// as the start-up window's), with their number and time taken:
 //   "host 9990000us HostApp.IsInitialised -> False, HostApp.Sleep(10) -> Empty: 998 more rounds"
 class ReadyWaitFold {
  public:
@@ -69,12 +70,13 @@ class ReadyWaitFold {
   bool fold(TraceLog& log, Clock::time_point began, const std::string& line) {
     if (line == notReady_ && stage_ == Stage::Slept) {
       stage_ = Stage::Asked;
-      if (rounds_++ == 0) foldBegan_ = began;
-      holdBackSummary(log);
+      restartIfWritten(log, began);
       return true;
     }
-    if (line == sleep_ && stage_ == Stage::Asked && rounds_ > 0) {
+    if (line == sleep_ && stage_ == Stage::Asked && started_) {
       stage_ = Stage::Slept;
+      restartIfWritten(log, began);
+      ++rounds_;
       holdBackSummary(log);
       return true;
     }
@@ -84,6 +86,7 @@ class ReadyWaitFold {
   void noteWritten(TraceLog& log, const std::string& line) {
     if (rounds_ > 0) log.writeHeldBack();
     rounds_ = 0;
+    started_ = false;
     if (line.starts_with("HostApp.IsInitialised -> False")) {
       notReady_ = line;
       stage_ = Stage::Asked;
@@ -97,6 +100,13 @@ class ReadyWaitFold {
 
  private:
   enum class Stage { None, Asked, Slept };
+  // The folded rounds start counting anew once another line has brought their count out.
+  void restartIfWritten(TraceLog& log, Clock::time_point began) {
+    if (started_ && (rounds_ == 0 || log.holdingBack())) return;
+    started_ = true;
+    rounds_ = 0;
+    foldBegan_ = began;
+  }
   void holdBackSummary(TraceLog& log) {
     const auto us =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - foldBegan_).count();
@@ -108,7 +118,8 @@ class ReadyWaitFold {
   Stage stage_ = Stage::None;
   std::string notReady_;  // the first round's two lines, without their durations
   std::string sleep_;
-  long rounds_ = 0;
+  bool started_ = false;
+  long rounds_ = 0;  // the rounds folded since foldBegan_, each counted at its Sleep
   Clock::time_point foldBegan_;
 };
 
