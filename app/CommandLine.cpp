@@ -160,6 +160,17 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   int createMs = 0;
   int readyMs = 0;
   int sleepMs = -1;
+  int address = -1;
+  int followMs = 0;
+  int otherClientMs = 0;
+  app.add_option("--address", address,
+                 "control the switcher at address N (0 to 64)\nwithout asking for it")
+      ->type_name("N")
+      ->check(wholeNumber(0, 64, "a switcher address"));
+  addMilliseconds(app, "--follow-ms", followMs,
+                  "read the switcher's status every N ms between\noperations, to show what "
+                  "others switch (off\nby default; at least 200)",
+                  ShortestFollowMs, 3600000);
   if (!onLinux) {
     app.add_flag("--simulate", options.simulate,
                  "run on the built-in simulated host instead of Qelvix");
@@ -201,6 +212,10 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
         "the simulated host's Sleep takes this long, whatever\nits argument (0: returns "
         "at once)",
         0, 10000);
+    addMilliseconds(app, "--sim-other-client", otherClientMs,
+                    "another client of the simulated host toggles\nthe next channel of bus B every "
+                    "N ms",
+                    1, 3600000);
     app.add_option("--sim-block", block,
                    "the simulated host never answers MEMBER from\nits Nth call on (default N = 1), "
                    "e.g.\nIOSWITCHER_GetFullStatus:4")
@@ -232,6 +247,9 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   options.sim.config.createDelay = std::chrono::milliseconds(createMs);
   options.sim.config.readyAfter = std::chrono::milliseconds(readyMs);
   if (sleepMs >= 0) options.sim.config.sleepTakes = std::chrono::milliseconds(sleepMs);
+  options.sim.config.otherClientEvery = std::chrono::milliseconds(otherClientMs);
+  if (address >= 0) options.address = address;
+  if (followMs > 0) options.followEvery = std::chrono::milliseconds(followMs);
   if (!trace.empty()) options.tracePath = trace;
   if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);
   if (const auto blocked = blockIn(block)) {

@@ -23,7 +23,15 @@ struct SimulatorOptions {
   int blockFromCall = 1;
 };
 
+// The shortest period of --follow-ms: five status reads a second, as often as the DC readings.
+inline constexpr int ShortestFollowMs = 200;
+
 struct Options {
+  // --address N: the switcher to control, without the address prompt.
+  std::optional<int> address;
+  // --follow-ms N: read the switcher's status every N ms between operations. Off by default, so
+  // that the host sees no calls beyond the operator's.
+  std::optional<std::chrono::milliseconds> followEvery;
   std::chrono::milliseconds hostTimeout{5000};
   std::optional<std::string> tracePath;  // "-" is standard error
   bool simulate = false;                 // always on Linux

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "host/Variant.h"
 #include "host/trace/TracingFactory.h"
 
 namespace orvane::app {
@@ -28,7 +29,7 @@ Program::Program(PanelParts panel, const Options& options,
                  std::shared_ptr<host::trace::TraceLog> trace, RealHost real)
     : wait_(panel.wait),
       hostThread_(panel.wait, homeOf(options, real)),
-      startupServices_(panel.services, panel.wait),
+      startupServices_(panel.wait),
       trace_(trace) {
   host::ObjectFactory factory;
   if (options.simulate) {
@@ -39,12 +40,16 @@ Program::Program(PanelParts panel, const Options& options,
     panel.view.setCaptionSuffix(SimulatedMark);
   } else {
     factory = hostThread_.wrap(std::move(real.factory));
+    startupServices_.claimWith(std::move(real.claim));
   }
+  if (options.address) startupServices_.giveAddress(*options.address, trace);
 
+  // Start-up's services come first, so that an address given on the command line is no box.
   controller::PlatformServices* services = &startupServices_;
+  startupServices_.wrap(panel.services);
   if (trace) {
-    tracedServices_.emplace(startupServices_, trace);
-    services = &*tracedServices_;
+    tracedServices_.emplace(panel.services, trace);
+    startupServices_.wrap(*tracedServices_);
     eventTrace_.emplace(trace);
     waitTrace_.emplace(trace);
     wait_.observer = &*waitTrace_;
@@ -116,10 +121,30 @@ int Program::end(int status) {
   return status;
 }
 
+void StartupServices::giveAddress(int address, std::shared_ptr<host::trace::TraceLog> trace) {
+  givenAddress_ = address;
+  trace_ = std::move(trace);
+}
+
 std::string StartupServices::inputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) {
   wait_.endStartup();
-  std::string answer = inner_.inputBox(prompt, title, defaultText);
+  std::string answer;
+  if (givenAddress_) {
+    answer = host::decimalText(static_cast<std::int16_t>(*givenAddress_));
+    if (trace_) trace_->write("address " + answer + " from the command line (--address): no prompt");
+  } else {
+    answer = inner_->inputBox(prompt, title, defaultText);
+  }
+  if (!answer.empty() && claim_ && !claim_(controller::addressFromText(answer))) {
+    // Another panel controls that switcher and has come to the front: this one leaves it alone.
+    if (trace_) {
+      trace_->write("another panel controls switcher " +
+                    host::decimalText(controller::addressFromText(answer)) +
+                    ": it was brought to the front, and this panel ends");
+    }
+    answer.clear();
+  }
   addressChosen_ = !answer.empty();
   return answer;
 }
@@ -127,12 +152,12 @@ std::string StartupServices::inputBox(const std::string& prompt, const std::stri
 std::int16_t StartupServices::messageBox(const std::string& text, std::int16_t style,
                                          const std::string& title) {
   wait_.endStartup();
-  return inner_.messageBox(text, style, title);
+  return inner_->messageBox(text, style, title);
 }
 
 void StartupServices::endAtOnce() {
   wait_.endStartup();
-  inner_.endAtOnce();
+  inner_->endAtOnce();
 }
 
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,

@@ -34,18 +34,27 @@ struct PanelParts {
 };
 
 // The real host application: how to create its objects and where the host thread must live for
-// that (a COM apartment on Windows).
+// that (a COM apartment on Windows); and, where panels could share a switcher, the claim on one:
+// true when this panel may control the switcher at that address, false when another panel of the
+// desktop session does (and has been brought to the front).
 struct RealHost {
   host::ObjectFactory factory;
   std::function<std::unique_ptr<host::ThreadHome>()> home;
+  std::function<bool(int address)> claim;
 };
 
 // The panel's platform services as start-up sees them: the first box or prompt ends start-up's
-// wait for the host (the start-up window goes first), and the address the operator chose is noted.
+// wait for the host (the start-up window goes first); the address comes from the command line when
+// it gave one, else from the prompt; an address that another panel controls ends the run as Cancel
+// at the prompt does, before anything reaches the switcher.
 class StartupServices final : public controller::PlatformServices {
  public:
-  StartupServices(controller::PlatformServices& inner, panel::HostWait& wait)
-      : inner_(inner), wait_(wait) {}
+  explicit StartupServices(panel::HostWait& wait) : wait_(wait) {}
+
+  void wrap(controller::PlatformServices& inner) { inner_ = &inner; }
+  // --address: the prompt is answered with it, and the trace (if any) says so.
+  void giveAddress(int address, std::shared_ptr<host::trace::TraceLog> trace);
+  void claimWith(std::function<bool(int address)> claim) { claim_ = std::move(claim); }
 
   std::string inputBox(const std::string& prompt, const std::string& title,
                        const std::string& defaultText) override;
@@ -57,8 +66,11 @@ class StartupServices final : public controller::PlatformServices {
   bool addressChosen() const { return addressChosen_; }
 
  private:
-  controller::PlatformServices& inner_;
+  controller::PlatformServices* inner_ = nullptr;
   panel::HostWait& wait_;
+  std::optional<int> givenAddress_;
+  std::shared_ptr<host::trace::TraceLog> trace_;
+  std::function<bool(int address)> claim_;
   bool addressChosen_ = false;
 };
 

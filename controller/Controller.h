@@ -16,6 +16,10 @@ inline constexpr int TimerIntervalMs = 200;
 // the connection instead of initialising once more.
 inline constexpr int MaxReinitialisationDepth = 3;
 
+// The switcher address an answer to the address prompt stands for: numeric text rounded to the
+// nearest whole number (halves to even) and clamped to 0..64; anything else is 0.
+std::int16_t addressFromText(const std::string& text);
+
 // The logic behind the main window: its event handlers and the four internal procedures share the
 // one state record. It reaches the panel only through the view operations and the operator only
 // through the platform services. Once the run has ended, a handler throws RunEnded and makes no
@@ -45,6 +49,12 @@ class Controller {
   void DCButton_Click();
   void Mode_Droplist_Click();
   void Timer1_Timer();
+
+  // Not an event of the window's: between operations, on request, the switcher's status is read
+  // again so that the panel shows what another client of the host switched. It never
+  // re-initialises and shows no box; a False answer or a failure is skipped, as a DC reading is,
+  // and the next operator action's own poll deals with what it finds.
+  void followSwitcher();
 
   // Internal procedures; public so that tests can drive one at a time.
   void Process();

@@ -56,18 +56,22 @@ void Controller::Form_Load() {
 
 // Numeric text becomes the nearest whole number (halves to even), clamped to 0..64; anything else
 // is address 0. A number beyond the 16-bit range is clamped like any other.
-void Controller::setAddressFromText() {
-  if (const auto number = host::parseNumericText(s_.Address_Text)) {
+std::int16_t addressFromText(const std::string& text) {
+  std::int16_t address = 0;
+  if (const auto number = host::parseNumericText(text)) {
     const double rounded = std::clamp(std::nearbyint(*number), -32768.0, 32767.0);
-    s_.Switcher_Address = static_cast<std::int16_t>(rounded);
-  } else {
-    s_.Switcher_Address = 0;
+    address = static_cast<std::int16_t>(rounded);
   }
-  if (s_.Switcher_Address > 64) {
-    s_.Switcher_Address = 64;
-  } else if (s_.Switcher_Address < 0) {
-    s_.Switcher_Address = 0;
+  if (address > 64) {
+    address = 64;
+  } else if (address < 0) {
+    address = 0;
   }
+  return address;
+}
+
+void Controller::setAddressFromText() {
+  s_.Switcher_Address = addressFromText(s_.Address_Text);
 }
 
 void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always proceeds*/) {

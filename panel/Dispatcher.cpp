@@ -149,6 +149,8 @@ void Dispatcher::run(ControlEvent event) {
       return c.Mode_Droplist_Click();
     case EventKind::TimerTick:
       return c.Timer1_Timer();
+    case EventKind::FollowTick:
+      return c.followSwitcher();
   }
 }
 

@@ -26,6 +26,8 @@ enum class EventKind {
   DCClick,
   ModeClick,
   TimerTick,
+  // The follow timer (--follow-ms): reads the switcher's status between operations.
+  FollowTick,
 };
 
 struct ControlEvent {

@@ -12,6 +12,7 @@ HostState::HostState(SimConfig c)
 void HostState::beginAccess(std::string_view member) {
   ++calls;
   if (latency.count() > 0) std::this_thread::sleep_for(latency);
+  if (config.otherClientEvery.count() > 0) otherClientCatchesUp();
   if (hook) {
     // A copy, so that a hook may replace or clear itself while it runs.
     const auto current = hook;
@@ -54,6 +55,18 @@ double HostState::noiseSample() {
   // same readings from the same seed with every standard library.
   const double unit = static_cast<double>(noise() >> 11) * 0x1.0p-53;
   return (2.0 * unit - 1.0) * config.noiseVolts;
+}
+
+void HostState::otherClientCatchesUp() {
+  if (config.addresses.empty() || created == std::chrono::steady_clock::time_point{}) return;
+  const auto due = (std::chrono::steady_clock::now() - created) / config.otherClientEvery;
+  Switcher* switcher = switchers.present(*config.addresses.begin());
+  for (; otherClientSteps < due; ++otherClientSteps) {
+    if (!switcher) continue;
+    const int channel = static_cast<int>(otherClientSteps % ChannelCount) + 1;
+    BusState& bus = switcher->buses[1];
+    bus.connect(channel, !bus.connected(channel));
+  }
 }
 
 }  // namespace orvane::host::sim::detail

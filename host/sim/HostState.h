@@ -46,8 +46,13 @@ struct HostState {
     int held = 0;                // calls waiting now
   } gate;
 
-  // Counts the access, waits out the latency, runs the hook, and raises when the host is gone.
+  // Counts the access, waits out the latency, lets the other client catch up, runs the hook, and
+  // raises when the host is gone.
   void beginAccess(std::string_view member);
+  // The other client's switching that has fallen due since its last turn (config.otherClientEvery).
+  // It runs on the thread that calls the host, before each access, so nothing else is shared.
+  void otherClientCatchesUp();
+  long otherClientSteps = 0;
   // Uses up one call of the fault armed on a member, if there is one.
   std::optional<FaultSpec> takeFault(std::string_view member);
   // Holds the calling thread until the next releaseBlocked().

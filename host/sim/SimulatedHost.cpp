@@ -36,6 +36,12 @@ ObjectFactory SimulatedHost::factory() {
   };
 }
 
+void SimulatedHost::switchAsAnotherClient(int address, int bus, int channel, bool on) {
+  if (detail::Switcher* switcher = state_->switchers.present(address)) {
+    switcher->buses.at(static_cast<std::size_t>(bus)).connect(channel, on);
+  }
+}
+
 void SimulatedHost::removeSwitcher(int address) {
   state_->switchers.unplug(address);
 }

@@ -28,6 +28,10 @@ struct SimConfig {
   // How long Sleep takes whatever its argument, where set: zero is a Sleep that returns at once,
   // so that a slow start is a tight loop of quick calls. The unit of Sleep is the host's business.
   std::optional<std::chrono::milliseconds> sleepTakes;
+  // Another client of the host (a measurement sequence of its own) that switches by itself: every
+  // period it toggles the next channel of bus B, X1 to Y8 and round again, on the first switcher.
+  // Zero: no other client.
+  std::chrono::milliseconds otherClientEvery{0};
 };
 
 // How a member misbehaves when a fault is armed on it.
@@ -90,6 +94,9 @@ class SimulatedHost {
   void kill();  // the host process is gone: every call raises
   bool killed() const;
   void setChannelDc(int address, int channel, double plusVolts, double minusVolts);
+  // Another client of the host switches a channel (1..16) of a bus (0 = A, 1 = B) of a switcher,
+  // behind this program's back. Between host calls only, like every change a test makes.
+  void switchAsAnotherClient(int address, int bus, int channel, bool on);
   // Runs before every member access with the member's name: tests use it to add latency, or to
   // deliver an event in the middle of a host call, as a pumping message loop would.
   void setCallHook(std::function<void(const std::string& member)> hook);

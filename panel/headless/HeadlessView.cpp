@@ -125,6 +125,11 @@ bool HeadlessView::tick() {
   return send({EventKind::TimerTick});
 }
 
+bool HeadlessView::followTick() {
+  if (closed_) return false;
+  return send({EventKind::FollowTick});
+}
+
 bool HeadlessView::closeBox() {
   if (closed_) return false;
   if (!send({EventKind::Unload})) return false;

@@ -54,6 +54,7 @@ class HeadlessView : public View {
   bool click(ControlId id);  // a disabled button raises nothing
   bool chooseListEntry(std::int16_t index);
   bool tick();
+  bool followTick();  // the follow timer (--follow-ms)
   bool closeBox();
 
  private:

@@ -101,6 +101,8 @@ PanelWindow::PanelWindow(QWidget* parent)
 
   timer_.setTimerType(Qt::CoarseTimer);
   connect(&timer_, &QTimer::timeout, this, [this] { send({EventKind::TimerTick}); });
+  // A read that falls due during an operation is dropped; the next period brings the next one.
+  connect(&followTimer_, &QTimer::timeout, this, [this] { send({EventKind::FollowTick}); });
 }
 
 void PanelWindow::buildControls() {
@@ -256,6 +258,10 @@ void PanelWindow::setTickInterval(int milliseconds) {
   }
 }
 
+void PanelWindow::followEvery(std::chrono::milliseconds period) {
+  if (!finished_) followTimer_.start(period);
+}
+
 // The operator picked an entry. The combo box shows it already; picking the entry that was
 // selected raises nothing, and a choice the dispatcher drops (a handler is still running) is
 // taken back.
@@ -274,6 +280,7 @@ void PanelWindow::finishRun() {
   if (finished_) return;
   finished_ = true;
   timer_.stop();
+  followTimer_.stop();
   hide();
   emit runFinished();
 }

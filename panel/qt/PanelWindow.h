@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QString>
 #include <QTimer>
+#include <chrono>
 #include <QWidget>
 #include <cstdint>
 #include <map>
@@ -50,8 +51,10 @@ class PanelWindow : public QWidget {
   bool selectMode(std::int16_t index);
   std::int16_t modeIndex() const;
   void setTickInterval(int milliseconds);
+  // Starts the follow timer (--follow-ms), once the panel is up.
+  void followEvery(std::chrono::milliseconds period);
 
-  // The run is over: stop the timer, take the window off the screen without unloading it.
+  // The run is over: stop the timers, take the window off the screen without unloading it.
   void finishRun();
 
  signals:
@@ -73,6 +76,7 @@ class PanelWindow : public QWidget {
   std::string captionSuffix_;
   int selectedMode_ = -1;  // the entry selected before the operator's latest choice
   QTimer timer_;
+  QTimer followTimer_;
   Dispatcher* dispatcher_ = nullptr;
   bool finished_ = false;
 };

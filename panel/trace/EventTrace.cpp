@@ -32,13 +32,24 @@ std::string handlerName(ControlEvent event) {
       return "Mode_Droplist_Click";
     case EventKind::TimerTick:
       return "Timer1_Timer";
+    case EventKind::FollowTick:
+      return "FollowTimer_Timer";
   }
   return "event " + std::to_string(static_cast<int>(event.kind));
 }
 
+namespace {
+
+// The timers' events: written only when they call the host.
+bool isTick(ControlEvent event) {
+  return event.kind == EventKind::TimerTick || event.kind == EventKind::FollowTick;
+}
+
+}  // namespace
+
 void EventTrace::handling(ControlEvent event, bool raised) {
   std::string line = (raised ? "event raised " : "event handled ") + handlerName(event);
-  if (event.kind == EventKind::TimerTick) {
+  if (isTick(event)) {
     log_->holdBack(host::trace::TraceLog::Clock::now(), std::move(line));
   } else {
     log_->write(line);
@@ -46,11 +57,11 @@ void EventTrace::handling(ControlEvent event, bool raised) {
 }
 
 void EventTrace::handled(ControlEvent event) {
-  if (event.kind == EventKind::TimerTick) log_->dropHeldBack();
+  if (isTick(event)) log_->dropHeldBack();
 }
 
 void EventTrace::dropped(ControlEvent event, Drop why) {
-  if (event.kind == EventKind::TimerTick) return;
+  if (isTick(event)) return;
   log_->write("event dropped " + handlerName(event) +
               (why == Drop::Busy ? ": busy" : ": run ended"));
 }

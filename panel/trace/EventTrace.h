@@ -16,7 +16,8 @@ namespace orvane::panel::trace {
 //
 // A timer tick is written only when its handler writes something after it (a DC reading): an idle
 // panel ticks five times a second and would otherwise fill the trace with nothing. A dropped tick
-// makes no host call and is not written either.
+// makes no host call and is not written either. The follow timer's reads (--follow-ms) come as
+// "event handled FollowTimer_Timer" and the status read after it.
 class EventTrace final : public DispatchObserver {
  public:
   explicit EventTrace(std::shared_ptr<host::trace::TraceLog> log) : log_(std::move(log)) {}

@@ -96,6 +96,7 @@ void Win32Panel::show(int showCommand) {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
   shown_ = true;
+  if (followPeriod_ > 0) SetTimer(window_, FollowTimerId, followPeriod_, nullptr);
 }
 
 int Win32Panel::messageLoop() {
@@ -172,6 +173,7 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return labelColours(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_TIMER:
       if (wParam == TimerId && timerInterval_ > 0) send({EventKind::TimerTick});
+      if (wParam == FollowTimerId) send({EventKind::FollowTick});
       if (wParam == CloseRetryTimerId) {
         KillTimer(window_, CloseRetryTimerId);
         onClose();
@@ -254,6 +256,7 @@ void Win32Panel::destroyWindow() {
   if (!window_) return;
   KillTimer(window_, TimerId);
   KillTimer(window_, CloseRetryTimerId);
+  KillTimer(window_, FollowTimerId);
   annotations_.clear();
   DestroyWindow(window_);  // WM_NCDESTROY clears window_
   window_ = nullptr;

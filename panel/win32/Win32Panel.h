@@ -31,6 +31,8 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void attach(Dispatcher& dispatcher);
   // What runs when the desktop session ends with the window open; it does not return.
   void onSessionEnding(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
+  // The follow timer (--follow-ms): started once the window is shown.
+  void followEvery(UINT milliseconds) { followPeriod_ = milliseconds; }
 
   // Load, show and pump until the run ends; returns the program's exit code (0, or 1 when the
   // start-up failed, 3 after an unexpected error).
@@ -128,6 +130,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   std::int16_t listIndex_ = -1;
   int listCount_ = 0;
   int timerInterval_ = 0;
+  UINT followPeriod_ = 0;
   int repaintRequests_ = 0;
   bool closed_ = false;
   bool endedAtOnce_ = false;

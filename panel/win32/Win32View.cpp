@@ -135,6 +135,7 @@ void Win32Panel::endAtOnce() {
   endedAtOnce_ = true;
   if (window_) {
     KillTimer(window_, TimerId);
+    KillTimer(window_, FollowTimerId);
     ShowWindow(window_, SW_HIDE);
   }
   quit();

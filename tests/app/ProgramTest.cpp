@@ -106,7 +106,7 @@ TEST(Program, AHostThatNeverAnswersAReleaseAfterACancelledPromptLetsTheProgramEn
   auto gate = std::make_shared<Gate>();
   auto switcher = std::make_shared<StuckOnRelease>(gate, nullptr);
   auto app = std::make_shared<StuckOnRelease>(gate, switcher);
-  RealHost real{[app](const std::string&) -> host::ObjectRef { return app; }, {}};
+  RealHost real{[app](const std::string&) -> host::ObjectRef { return app; }, {}, {}};
   switcher.reset();
   app.reset();  // the host thread holds the only references from here on
 
@@ -248,6 +248,7 @@ TEST(Program, TheEndOfTheSessionReachesAStartOfQuickCalls) {
   RealHost real{[&](const std::string&) -> host::ObjectRef {
                   return std::make_shared<NotReadyYet>(ready, resets);
                 },
+                {},
                 {}};
   HeadlessProgram p(Options{}, std::move(real), 1ms);
   std::optional<int> resetsAtTheEnd;
@@ -271,6 +272,7 @@ TEST(Program, TheExitStatusTellsHowTheRunEnded) {
     return RealHost{[](const std::string& progId) -> host::ObjectRef {
                       throw host::HostError(progId, "not registered");
                     },
+                    {},
                     {}};
   };
   struct Case {
