@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
   if (program.dispatcher().runEnded() || window.finished()) return program.end();
 
   window.show();
+  if (options.followEvery) window.followEvery(*options.followEvery);
   application.exec();
   return program.end();
 }

@@ -14,6 +14,7 @@
 #include "app/Program.h"
 #include "app/windows/AppResources.h"
 #include "app/windows/CommandLineReport.h"
+#include "app/windows/SwitcherClaim.h"
 #include "host/com/ComHost.h"
 #include "host/com/HostApartment.h"
 #include "host/com/WideText.h"
@@ -47,6 +48,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return app::reportFailedStart(traceError, app::ExitBadCommandLine);
   }
 
+  // One panel per switcher: a second panel for a switcher that a panel of this desktop session
+  // already controls brings that one to the front and ends, as Cancel at the prompt does. With
+  // --address this is known before the host is even created; otherwise the prompt's answer is
+  // checked before anything reaches the switcher. A simulated host is every panel's own.
+  app::SwitcherClaim claim;
+  if (options.address && !options.simulate && !claim.claim(*options.address)) {
+    return app::ExitEnded;
+  }
+
   try {
     panel::win32::Win32Panel panel(instance, ORVANE_IDI_APP);
     panel::win32::Win32CallWaiter waiter({options.hostTimeout});
@@ -56,10 +66,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     });
     // The COM host's objects are made and called in a single-threaded apartment of their own.
     const app::RealHost qelvix{host::com::comFactory(),
-                               [] { return std::make_unique<host::com::HostApartment>(); }};
+                               [] { return std::make_unique<host::com::HostApartment>(); },
+                               [&claim](int address) { return claim.claim(address); }};
     app::Program program({panel, panel, waiter}, options, trace, qelvix);
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession(); });
+    if (options.followEvery) panel.followEvery(static_cast<UINT>(options.followEvery->count()));
     const int panelStatus = panel.run(showCommand);  // not 0 only after an unexpected error
     return program.end(panelStatus != 0 ? panelStatus : program.exitStatus());
   } catch (const std::exception& error) {  // no window, no apartment: the program cannot start

@@ -20,7 +20,6 @@ using host::com::toWide;
 
 namespace {
 
-constexpr wchar_t WindowClass[] = L"OrvanePanelWindow";
 constexpr UINT CloseRetryMs = 50;
 
 void registerWindowClass(HINSTANCE instance, int iconResource, WNDPROC proc) {

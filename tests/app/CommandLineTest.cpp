@@ -79,6 +79,12 @@ TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
       {{"--host-timeout-ms", "0"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
       {{"--host-timeout-ms=abc"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
       {{"--no-such-option"}, "--no-such-option"},
+      {{"--address", "65"}, "--address: wants a switcher address from 0 to 64"},
+      {{"--address", "-1"}, "--address: wants a switcher address from 0 to 64"},
+      {{"--address", "3.5"}, "--address: wants a switcher address from 0 to 64"},
+      {{"--address=abc"}, "--address: wants a switcher address from 0 to 64"},
+      {{"--address"}, "--address"},
+      {{"--follow-ms", "199"}, "--follow-ms: wants milliseconds from 200 to 3600000"},
   };
   for (const auto& [arguments, expected] : mistakes) {
     for (const Platform platform : {Platform::Linux, Platform::Windows}) {
@@ -95,6 +101,23 @@ TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
     EXPECT_FALSE(read.options) << arguments[0];
     EXPECT_EQ(read.text.rfind(arguments[0] + ": wants", 0), 0u) << read.text;
   }
+}
+
+TEST(CommandLine, TheAddressAndTheFollowPeriodAreBothProgramsOptions) {
+  for (const Platform platform : {Platform::Linux, Platform::Windows}) {
+    const auto none = readCommandLine({}, platform, "9.8.7");
+    EXPECT_FALSE(none.options->address);  // the prompt asks, as ever
+    EXPECT_FALSE(none.options->followEvery);
+    for (const auto& [text, address] :
+         std::vector<std::pair<std::string, int>>{{"0", 0}, {"5", 5}, {"64", 64}}) {
+      const auto read = readCommandLine({"--address", text, "--follow-ms=200"}, platform, "9.8.7");
+      ASSERT_TRUE(read.options) << read.text;
+      EXPECT_EQ(read.options->address, address);
+      EXPECT_EQ(read.options->followEvery, std::chrono::milliseconds(200));
+    }
+  }
+  EXPECT_EQ(onLinux({"--sim-other-client", "300"}).options->sim.config.otherClientEvery,
+            std::chrono::milliseconds(300));
 }
 
 TEST(CommandLine, SimulateIsTheWindowsProgramsChoiceAndTheSimulatorsOptionsLinuxOnly) {

@@ -216,7 +216,6 @@ TEST(Program, AStartOfQuickCallsStillShowsTheStartupWindowAndItsCancelEndsTheRun
   EXPECT_TRUE(p.services.prompts.empty());
   EXPECT_EQ(p.services.endsAtOnce, 1);
   EXPECT_EQ(p.program->exitStatus(), ExitEnded);
-  EXPECT_FALSE(p.program->givenUp());  // the last call had answered: nothing is left hanging
 }
 
 // A host that is not ready until the test says so; its Sleep returns at once.
@@ -347,6 +346,57 @@ TEST(Program, TheEndOfTheSessionDuringTheUnloadSendsNoSecondReset) {
   EXPECT_EQ(p.endedWith, ExitEnded);
   EXPECT_EQ(resetsAsked, 1);
   p.program.reset();
+}
+
+// --address: everything after the prompt happens as if the address had been typed.
+TEST(Program, AnAddressFromTheCommandLineControlsThatSwitcherWithoutAPrompt) {
+  Options options = simulated();
+  options.address = 5;
+  options.sim.config.addresses = {0, 5};
+  HeadlessProgram p(options);
+  ASSERT_TRUE(p.view.load());
+  EXPECT_TRUE(p.services.prompts.empty());
+  EXPECT_EQ(p.view.windowCaption(), "Orvane I/O Switcher 5 (simulated)");
+  EXPECT_EQ(p.sim().resetCount(5), 2);
+  EXPECT_EQ(p.sim().resetCount(0), 0);
+  p.view.click(panel::busButton(0, 5));
+  EXPECT_EQ(p.sim().statusWord(5, 0), 1u << 4);
+}
+
+// A switcher that another panel controls is left alone, whether its address was typed or given on
+// the command line: no reset, no array call, the host let go, and the run ends as Cancel at the
+// prompt ends it.
+TEST(Program, ASwitcherAnotherPanelControlsIsLeftAlone) {
+  for (const bool given : {false, true}) {
+    host::sim::SimConfig config;
+    config.addresses = {0, 3};
+    host::sim::SimulatedHost sim(config);
+    std::vector<std::string> switcherCalls;  // only the host thread writes it, before it is read
+    sim.setCallHook([&switcherCalls](const std::string& member) {
+      if (member.find("SWITCHER_") != std::string::npos || member.starts_with("ORVANE_")) {
+        switcherCalls.push_back(member);
+      }
+    });
+    std::vector<int> asked;
+    RealHost real{sim.factory(), {}, [&asked](int address) {
+                    asked.push_back(address);
+                    return address != 3;
+                  }};
+    Options options;
+    if (given) options.address = 3;
+    HeadlessProgram p(options, std::move(real));
+    p.services.addressAnswers.push_back("2.6");  // rounds to 3, as the controller reads it
+    p.view.load();
+
+    EXPECT_EQ(asked, std::vector<int>{3}) << given;
+    EXPECT_EQ(p.services.prompts.size(), given ? 0u : 1u);
+    EXPECT_EQ(sim.resetCount(3), 0);
+    EXPECT_TRUE(switcherCalls.empty()) << switcherCalls.front();
+    EXPECT_EQ(p.services.endsAtOnce, 1);
+    EXPECT_EQ(p.program->exitStatus(), ExitEnded);
+    p.program->end();
+    EXPECT_EQ(sim.liveObjects(), 0);
+  }
 }
 
 }  // namespace

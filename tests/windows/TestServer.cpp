@@ -16,7 +16,8 @@
 //
 // A host that starts slowly, by the values StartDelayMs (creating the application takes that long)
 // and ReadyAfterMs (IsInitialised says False until then) there too; SleepMs makes every Sleep take
-// that long, whatever its argument. With LogFile set, the server
+// that long, whatever its argument. OtherClientMs plays another client of the host, which toggles
+// the next channel of bus B by itself every so many milliseconds. With LogFile set, the server
 // writes one line for every member called and every object released, for a test to read.
 #include <atomic>
 #include <chrono>
@@ -78,6 +79,7 @@ sim::SimConfig startSettings() {
   sim::SimConfig config;
   config.createDelay = std::chrono::milliseconds(registryNumber(L"StartDelayMs", 0));
   config.readyAfter = std::chrono::milliseconds(registryNumber(L"ReadyAfterMs", 0));
+  config.otherClientEvery = std::chrono::milliseconds(registryNumber(L"OtherClientMs", 0));
   if (const DWORD sleepMs = registryNumber(L"SleepMs", MAXDWORD); sleepMs != MAXDWORD) {
     config.sleepTakes = std::chrono::milliseconds(sleepMs);
   }
