@@ -60,12 +60,14 @@ double HostState::noiseSample() {
 void HostState::otherClientCatchesUp() {
   if (config.addresses.empty() || created == std::chrono::steady_clock::time_point{}) return;
   const auto due = (std::chrono::steady_clock::now() - created) / config.otherClientEvery;
-  Switcher* switcher = switchers.present(*config.addresses.begin());
   for (; otherClientSteps < due; ++otherClientSteps) {
-    if (!switcher) continue;
     const int channel = static_cast<int>(otherClientSteps % ChannelCount) + 1;
-    BusState& bus = switcher->buses[1];
-    bus.connect(channel, !bus.connected(channel));
+    for (const int address : config.addresses) {
+      if (Switcher* switcher = switchers.present(address)) {
+        BusState& bus = switcher->buses[1];
+        bus.connect(channel, !bus.connected(channel));
+      }
+    }
   }
 }
 

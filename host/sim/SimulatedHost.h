@@ -29,7 +29,7 @@ struct SimConfig {
   // so that a slow start is a tight loop of quick calls. The unit of Sleep is the host's business.
   std::optional<std::chrono::milliseconds> sleepTakes;
   // Another client of the host (a measurement sequence of its own) that switches by itself: every
-  // period it toggles the next channel of bus B, X1 to Y8 and round again, on the first switcher.
+  // period it toggles the next channel of bus B, X1 to Y8 and round again, on every switcher.
   // Zero: no other client.
   std::chrono::milliseconds otherClientEvery{0};
 };

@@ -3,7 +3,8 @@
 # simulated), switch X5 onto bus A and look at its colour, try balance on a bus carrying DC, and
 # close the window. The run is traced (--trace), and the trace must tell what happened. A second
 # run has the simulated host stop answering during a click: the operator gives up on it, is told
-# the connection is lost, and the program ends.
+# the connection is lost, and the program ends (status 3). Then a slow start, a start of quick
+# calls, --address without a prompt, and following another client's switching.
 # ORVANE_E2E_BUILD picks another build folder; ORVANE_E2E_SCREENSHOT saves the panel's picture.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -267,10 +268,31 @@ press "$starting" Escape || fail "quick Sleep: could not press Escape"
 ended 50 || fail "quick Sleep: Escape did not end the program"
 [ "$status" -eq 0 ] || fail "quick Sleep: Cancel ended with status $status, not 0"
 for expected in 'box StartupWindow\("Orvane I/O Switcher", ".*"\) shown$' 'box StartupWindow -> Cancel$' \
-  'host [0-9]+us HostApp.IsInitialised -> cancelled by the operator$' 'end at once$'; do
+  'host [0-9]+us HostApp.(IsInitialised|Sleep\(10\)) -> cancelled by the operator$' 'end at once$'; do
   grep -qE "^[0-9]+ms $expected" "$work/quick.trace" || fail "quick Sleep: no trace line like: $expected"
 done
 [ "$(wc -l < "$work/quick.trace")" -lt 20 ] ||
   fail "quick Sleep: the start-up loop took $(wc -l < "$work/quick.trace") trace lines"
 step "quick Sleep: the start-up window came, typed-ahead keys left it, Escape ended with 0; trace of $(wc -l < "$work/quick.trace") lines"
+# --address 5 among switchers 0 and 5: no prompt, the panel of switcher 5 straight away. With
+# --follow-ms and another client of the simulated host that toggles bus B's channels by itself
+# every 100 ms (so X1 once every 1.6 s), X1 of bus B turns green with no click, then grey again.
+"$program" --address 5 --sim-addresses 0,5 --follow-ms 200 --sim-other-client 100 \
+  --trace "$work/follow.trace" > "$work/program.log" 2>&1 &
+program_pid=$!
+main=$(wait_window '^Orvane I/O Switcher 5 \(simulated\)$') ||
+  fail "--address 5: no panel captioned 'Orvane I/O Switcher 5 (simulated)'"
+xdotool search --onlyvisible --name "$title_prompt" > /dev/null 2>&1 &&
+  fail "--address 5: the address prompt came all the same"
+# Bus B's X1: left 720 twips, row top 240, so pixel 49,17.
+seen=$(wait_pixel "$main" 49 17 "0,255,0") || fail "following: bus B's X1 shows $seen, never green"
+seen=$(wait_pixel "$main" 49 17 "128,128,128") || fail "following: bus B's X1 stayed $seen"
+"$closer" "$main" || fail "following: could not ask the window to close"
+ended 100 || fail "following: the program did not end after the close"
+[ "$status" -eq 0 ] || fail "following: the program exited with status $status"
+grep -qE '^[0-9]+ms address 5 from the command line' "$work/follow.trace" ||
+  fail "--address 5: the trace does not say where the address came from"
+grep -qE '^[0-9]+ms event handled FollowTimer_Timer$' "$work/follow.trace" ||
+  fail "following: no follow read in the trace"
+step "--address 5: panel of switcher 5 with no prompt; following showed the other client's X1 on bus B"
 echo "30-qt-e2e: PASS"
