@@ -7,7 +7,11 @@
 #include <QApplication>
 
 #include "bench/QtBenchSupport.h"
+#include "host/HostThread.h"
+#include "host/sim/SimulatedHost.h"
 #include "panel/Controls.h"
+#include "panel/Dispatcher.h"
+#include "panel/qt/QtCallWaiter.h"
 
 namespace orvane::bench {
 namespace {
@@ -73,6 +77,36 @@ void BM_QtDcTick(benchmark::State& state) {
   report(state, panel.counter);
 }
 BENCHMARK(BM_QtDcTick)->Unit(benchmark::kMicrosecond);
+
+// One follow read (--follow-ms) as the program makes it: the simulated host on its own thread, the
+// Qt waiter, and a switcher whose status has not changed since the last read, so that nothing is
+// painted. The time that counts is the window thread's (the CPU column); the host thread's share
+// is its own.
+void BM_QtFollowRead_Unchanged(benchmark::State& state) {
+  host::sim::SimulatedHost sim;
+  panel::qt::PanelWindow window;
+  panel::qt::QtCallWaiter waiter(window);
+  host::HostThread hostThread(waiter);
+  panel::qt::QtView view(window);
+  AcceptingServices services;
+  controller::Controller controller(view, services, hostThread.wrap(sim.factory()));
+  panel::Dispatcher dispatcher(controller, services);
+  view.setRaisedEvents(&dispatcher);
+  window.attach(dispatcher);
+  window.load();
+  window.show();
+  for (int i = 0; i < 5; ++i) paintNow();
+  controller.followSwitcher();  // the panel shows the switcher as it stands
+  paintNow();
+  PaintCounter counter;
+  counter.watch(window);
+  for (auto _ : state) {
+    controller.followSwitcher();
+    paintNow();
+  }
+  report(state, counter);
+}
+BENCHMARK(BM_QtFollowRead_Unchanged)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace orvane::bench

@@ -312,6 +312,87 @@ else
 fi
 timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
 
+# Two panels for one switcher: the first (--address 0) controls it; a second with --address 0 and a
+# third that is given 0 at the prompt each end at once with exit code 0, and the server's log shows
+# no reset (nor array call) from them; the first panel keeps working.
+calls="$work/two-panels.log"
+timeout 60 wine reg add "$hangKey" /v LogFile /d "$(winepath -w "$calls")" /f > /dev/null 2>&1
+switchingCalls() { tr -d '\r' < "$calls" 2> /dev/null | grep -cE '^call (ORVANE_Reset|SWITCHER_|IOSWITCHER_AddToArray)'; }
+wine "$bin/app/windows/orvane-panel.exe" --address 0 &
+first=$!
+if ! firstMain=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 30); then
+  fail "two panels: the first panel (--address 0) did not come up without a prompt"
+else
+  sleep 1
+  before=$(switchingCalls)
+  wine "$bin/app/windows/orvane-panel.exe" --address 0 &
+  panel=$!
+  if endedCleanly "two panels: the second (--address 0)" "" 0; then
+    wine "$bin/app/windows/orvane-panel.exe" &
+    panel=$!
+    # Return to the prompt (the start-up window, of the same title, may come first and ignores it)
+    # until the panel has ended.
+    for ((i = 0; i < 40; i++)); do
+      kill -0 "$panel" 2> /dev/null || break
+      if prompt=$(waitForWindowMatching "^Orvane I/O Switcher\$" 1); then
+        xdotool windowfocus --sync "$prompt" 2> /dev/null || true
+        xdotool key --clearmodifiers Return
+      fi
+      sleep 0.5
+    done
+    if endedCleanly "two panels: the third (0 at the prompt)" "" 0; then
+      after=$(switchingCalls)
+      if [ "$after" -ne "$before" ]; then
+        fail "two panels: the server saw $((after - before)) switching calls from the later panels"
+      else
+        clickX5 "$firstMain"
+        for ((i = 0; i < 40; i++)); do
+          tr -d '\r' < "$calls" | grep -q '^call SWITCHER_AddChannel' && break
+          sleep 0.25
+        done
+        if tr -d '\r' < "$calls" | grep -q '^call SWITCHER_AddChannel'; then
+          pass "two panels: the later two ended with 0 and sent nothing to the switcher; the first still switches X5"
+        else
+          fail "two panels: the first panel's click on X5 did not reach the server"
+        fi
+      fi
+    fi
+  fi
+  panel=$first
+  xdotool windowfocus --sync "$firstMain" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+  endedCleanly "two panels: the first" " of Alt+F4" || true
+fi
+timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
+
+# Following (--follow-ms 200) a switcher that the server switches by itself: its other client
+# toggles the next channel of bus B every 100 ms, so bus B's X1 turns green with no click.
+timeout 60 wine reg add "$hangKey" /v OtherClientMs /t REG_DWORD /d 100 /f > /dev/null 2>&1
+wine "$bin/app/windows/orvane-panel.exe" --address 0 --follow-ms 200 &
+panel=$!
+if ! main=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 30); then
+  fail "following: the panel did not come up"
+else
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  border=$(((WIDTH - 585) / 2))
+  x1B=""
+  for ((i = 0; i < 40; i++)); do
+    /usr/bin/import -window root "$work/follow.png"
+    x1B=$(pixel $((X + border + 60)) $((Y + HEIGHT - 51 - border + 24)) "$work/follow.png")
+    [ "$x1B" = "srgb(0,255,0)" ] && break
+    sleep 0.2
+  done
+  if [ "$x1B" = "srgb(0,255,0)" ]; then
+    pass "following: bus B's X1, switched by the server itself, turned green with no click"
+  else
+    fail "following: bus B's X1 never turned green (last $x1B)"
+  fi
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+fi
+endedCleanly "following" " of Alt+F4" || true
+timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
+
 # The session ends with the panel open and X5 on (wineboot --end-session, as a log-off does): the
 # unload resets the switcher and releases both objects, as the server's log shows, and the program
 # ends by itself. Every Wine process ends with the session, so this comes last but one.
