@@ -45,11 +45,7 @@ TraceLog::~TraceLog() {
 
 void TraceLog::write(Clock::time_point began, std::string_view text) {
   const std::lock_guard lock(mutex_);
-  if (heldBack_) {
-    const Line held = std::move(*heldBack_);
-    heldBack_.reset();
-    writeLocked(held.began, held.text);
-  }
+  writeHeldBackLocked();
   writeLocked(began, text);
 }
 
@@ -88,6 +84,10 @@ bool TraceLog::holdingBack() const {
 
 void TraceLog::writeHeldBack() {
   const std::lock_guard lock(mutex_);
+  writeHeldBackLocked();
+}
+
+void TraceLog::writeHeldBackLocked() {
   if (!heldBack_) return;
   const Line held = std::move(*heldBack_);
   heldBack_.reset();
@@ -108,11 +108,7 @@ void TraceLog::closed(OpenId id) {
 void TraceLog::writeOpen(std::string_view prefix) {
   const std::lock_guard lock(mutex_);
   const auto now = Clock::now();
-  if (heldBack_) {
-    const Line held = std::move(*heldBack_);
-    heldBack_.reset();
-    writeLocked(held.began, held.text);
-  }
+  writeHeldBackLocked();
   for (const auto& item : open_) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(now - item.line.began).count();

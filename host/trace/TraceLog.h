@@ -76,12 +76,28 @@ class TraceLog {
     Line line;
   };
   void writeLocked(Clock::time_point began, std::string_view text);
+  void writeHeldBackLocked();
 
   Clock::time_point start_ = Clock::now();
   bool failed_ = false;
   std::optional<Line> heldBack_;
   std::vector<Open> open_;
   OpenId nextOpen_ = 1;
+};
+
+// Something listed as open in a trace log for as long as this lives: a box on screen, a host call
+// waiting for its answer.
+class OpenWhile {
+ public:
+  OpenWhile(TraceLog& log, TraceLog::Clock::time_point began, std::string text)
+      : log_(log), id_(log.opened(began, std::move(text))) {}
+  ~OpenWhile() { log_.closed(id_); }
+  OpenWhile(const OpenWhile&) = delete;
+  OpenWhile& operator=(const OpenWhile&) = delete;
+
+ private:
+  TraceLog& log_;
+  TraceLog::OpenId id_;
 };
 
 }  // namespace orvane::host::trace

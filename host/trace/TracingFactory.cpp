@@ -44,21 +44,6 @@ void writeAccess(TraceLog& log, Clock::time_point began, const std::string& what
   log.write(began, text);
 }
 
-// A host access in progress: listed as open until it ends, so that the end of a desktop session
-// can tell which call never came back.
-class OpenAccess {
- public:
-  OpenAccess(TraceLog& log, Clock::time_point began, const std::string& what)
-      : log_(log), id_(log.opened(began, "host call " + what)) {}
-  ~OpenAccess() { log_.closed(id_); }
-  OpenAccess(const OpenAccess&) = delete;
-  OpenAccess& operator=(const OpenAccess&) = delete;
-
- private:
-  TraceLog& log_;
-  TraceLog::OpenId id_;
-};
-
 // Start-up asks HostApp.IsInitialised and calls Sleep until the host is ready: a cold start of
 // 13 s with Sleep(10) is a thousand rounds. The first round is written as it is; the identical
 // rounds after it become one line, written once they end (or another line comes between them, such
@@ -144,7 +129,7 @@ class TracingObject final : public Object {
     before.reserve(args.size());
     for (const auto& arg : args) before.push_back(arg.current());
     const auto began = Clock::now();
-    const OpenAccess open(*log_, began, callText(member, args, before));
+    const OpenWhile open(*log_, began, "host call " + callText(member, args, before));
     try {
       Variant result = inner_->call(member, args);
       write(began, callText(member, args, before), "-> " + valueText(result));
@@ -158,7 +143,7 @@ class TracingObject final : public Object {
   Variant get(std::string_view member) override {
     const std::string what = name_ + "." + std::string(member);
     const auto began = Clock::now();
-    const OpenAccess open(*log_, began, what);
+    const OpenWhile open(*log_, began, "host call " + what);
     try {
       Variant result = inner_->get(member);
       write(began, what, "-> " + valueText(result));
@@ -172,7 +157,7 @@ class TracingObject final : public Object {
   void put(std::string_view member, const Variant& value) override {
     const std::string what = name_ + "." + std::string(member) + " = " + valueText(value);
     const auto began = Clock::now();
-    const OpenAccess open(*log_, began, what);
+    const OpenWhile open(*log_, began, "host call " + what);
     try {
       inner_->put(member, value);
       write(began, what, "");
