@@ -59,6 +59,24 @@ std::string titleOf(Display* display, Window window) {
   return title;
 }
 
+// Under a window manager the window mapped on the root is the manager's frame: the program's own
+// window, with its title, is inside it. None: a window of the manager's own.
+Window clientOf(Display* display, Window window, int depth = 0) {
+  if (!titleOf(display, window).empty()) return window;
+  if (depth == 3) return None;
+  Window root = None;
+  Window parent = None;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, window, &root, &parent, &children, &count)) return None;
+  Window client = None;
+  for (unsigned int i = 0; i < count && client == None; ++i) {
+    client = clientOf(display, children[i], depth + 1);
+  }
+  if (children) XFree(children);
+  return client;
+}
+
 void sendClose(Display* display, Window window) {
   XEvent event{};
   event.xclient.type = ClientMessage;
@@ -121,7 +139,8 @@ int main(int argc, char** argv) {
       XEvent event;
       XNextEvent(display, &event);
       if (event.type == MapNotify && !event.xmap.override_redirect && event.xmap.event == root) {
-        const Window window = event.xmap.window;
+        const Window window = clientOf(display, event.xmap.window);
+        if (window == None) continue;
         std::printf("map %lld 0x%lx %s\n", sinceStart(), window, titleOf(display, window).c_str());
         std::fflush(stdout);
       }
