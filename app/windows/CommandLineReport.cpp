@@ -34,10 +34,20 @@ std::wstring boxText(const std::string& text) {
   return host::com::toWide(crlf);
 }
 
+// On standard error when redirected, otherwise in a box under the heading.
+int report(std::string text, int exitStatus, const std::string& heading) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!writeIfRedirected(STD_ERROR_HANDLE, "orvane-panel: " + text + "\n")) {
+    MessageBoxW(nullptr, boxText(heading + "\n\n" + text).c_str(), BoxTitle, MB_ICONERROR);
+  }
+  return exitStatus;
+}
+
 }  // namespace
 
 int reportCommandLine(const CommandLine& read) {
-  if (read.textIsError) return reportFailedStart(read.text, read.exitStatus);
+  if (read.textIsError)
+    return report(read.text, read.exitStatus, "The command line has a mistake.");
   if (!writeIfRedirected(STD_OUTPUT_HANDLE, read.text)) {
     MessageBoxW(nullptr, read.isVersion ? VersionBoxText : boxText(read.text).c_str(), BoxTitle,
                 MB_OK | MB_ICONINFORMATION);
@@ -46,11 +56,7 @@ int reportCommandLine(const CommandLine& read) {
 }
 
 int reportFailedStart(const std::string& text, int exitStatus) {
-  if (!writeIfRedirected(STD_ERROR_HANDLE, "orvane-panel: " + text + "\n")) {
-    MessageBoxW(nullptr, boxText("The program could not start.\n\n" + text).c_str(), BoxTitle,
-                MB_ICONERROR);
-  }
-  return exitStatus;
+  return report(text, exitStatus, "The program could not start.");
 }
 
 }  // namespace orvane::app
