@@ -9,11 +9,8 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "controller/RunEnded.h"
 #include "panel/Controls.h"
-#include "panel/headless/HeadlessCallWaiter.h"
-#include "panel/headless/HeadlessView.h"
-#include "tests/support/ScriptedServices.h"
+#include "tests/app/HeadlessProgram.h"
 
 namespace orvane::app {
 namespace {
@@ -56,39 +53,6 @@ class StuckOnRelease final : public host::Object {
   std::shared_ptr<Gate> gate_;
   host::ObjectRef switcher_;
 };
-
-struct HeadlessProgram {
-  explicit HeadlessProgram(const Options& options, RealHost real = {},
-                           std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter,
-                           std::shared_ptr<host::trace::TraceLog> trace = nullptr)
-      : waiter(20ms, startupWindowAfter),
-        program(std::in_place, PanelParts{view, services, waiter}, options, trace,
-                std::move(real)) {
-    view.attach(program->dispatcher());
-    program->endProcess = [this](int status) { endedWith = status; };
-  }
-  host::sim::SimulatedHost& sim() { return *program->simulatedHost(); }
-  // The session ends from inside whatever is open; the process would end there, so the test
-  // unwinds instead.
-  void endSessionHere() {
-    program->endProcess = [this](int status) {
-      endedWith = status;
-      throw controller::RunEnded{};
-    };
-    program->endSession();
-  }
-  panel::HeadlessView view;
-  testing::ScriptedServices services;
-  panel::HeadlessCallWaiter waiter;
-  std::optional<Program> program;
-  std::optional<int> endedWith;
-};
-
-Options simulated() {
-  Options options;
-  options.simulate = true;
-  return options;
-}
 
 TEST(Program, OnTheSimulatedHostTheCaptionSaysSoAndTheBoxesKeepTheTitle) {
   HeadlessProgram p(simulated());

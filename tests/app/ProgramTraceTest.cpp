@@ -6,12 +6,8 @@
 #include <cstdio>
 #include <regex>
 
-#include "app/Program.h"
-#include "controller/RunEnded.h"
 #include "panel/Controls.h"
-#include "panel/headless/HeadlessCallWaiter.h"
-#include "panel/headless/HeadlessView.h"
-#include "tests/support/ScriptedServices.h"
+#include "tests/app/HeadlessProgram.h"
 
 namespace orvane::app {
 namespace {
@@ -20,22 +16,13 @@ using namespace std::chrono_literals;
 using host::sim::FaultKind;
 using host::sim::FaultSpec;
 
-struct TracedProgram {
-  explicit TracedProgram(host::sim::SimConfig config = {},
-                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
-      : file(std::tmpfile()),
-        log(std::make_shared<host::trace::TraceLog>(file, "trace", true)),
-        waiter(20ms, startupWindowAfter) {
-    Options options;
-    options.simulate = true;
-    options.sim.config = config;
-    program.emplace(PanelParts{view, services, waiter}, options, log);
-    view.attach(program->dispatcher());
-    program->endProcess = [this](int status) { endedWith = status; };
-  }
-  host::sim::SimulatedHost& sim() { return *program->simulatedHost(); }
+// A trace log writing to a temporary file, and the lines written so far: without their time
+// stamps, and with each duration written as "N".
+struct TraceFile {
+  std::FILE* file = std::tmpfile();
+  std::shared_ptr<host::trace::TraceLog> log =
+      std::make_shared<host::trace::TraceLog>(file, "trace", true);
 
-  // Every line, without its time stamp and with each duration written as "N".
   std::vector<std::string> lines() {
     static const std::regex stamp(R"(^\d+ms )");
     static const std::regex duration(R"(^host \d+us )");
@@ -57,14 +44,18 @@ struct TracedProgram {
     const auto all = lines();
     return std::find(all.begin(), all.end(), line) != all.end();
   }
+};
 
-  std::FILE* file;
-  std::shared_ptr<host::trace::TraceLog> log;
-  panel::HeadlessView view;
-  testing::ScriptedServices services;
-  panel::HeadlessCallWaiter waiter;
-  std::optional<Program> program;
-  std::optional<int> endedWith;
+// The program with --trace into a temporary file.
+struct TracedProgram : TraceFile, HeadlessProgram {
+  explicit TracedProgram(host::sim::SimConfig config = {},
+                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
+      : HeadlessProgram(withSimulator(config), {}, startupWindowAfter, log) {}
+  static Options withSimulator(const host::sim::SimConfig& config) {
+    Options options = simulated();
+    options.sim.config = config;
+    return options;
+  }
 };
 
 TEST(ProgramTrace, AStartOfFiveHundredRoundsIsWrittenAsItsFirstRoundAndOneLineForTheRest) {
@@ -76,13 +67,14 @@ TEST(ProgramTrace, AStartOfFiveHundredRoundsIsWrittenAsItsFirstRoundAndOneLineFo
   const auto all = p.lines();
   const auto first = std::find(all.begin(), all.end(), "host N HostApp.IsInitialised -> False");
   ASSERT_NE(first, all.end());
-  EXPECT_EQ(std::vector<std::string>(first, first + 4),
-            (std::vector<std::string>{
-                "host N HostApp.IsInitialised -> False",
-                "host N HostApp.Sleep(10) -> Empty",
-                "host N HostApp.IsInitialised -> False, HostApp.Sleep(10) -> Empty: 499 more rounds",
-                "host N HostApp.IsInitialised -> True",
-            }));
+  EXPECT_EQ(
+      std::vector<std::string>(first, first + 4),
+      (std::vector<std::string>{
+          "host N HostApp.IsInitialised -> False",
+          "host N HostApp.Sleep(10) -> Empty",
+          "host N HostApp.IsInitialised -> False, HostApp.Sleep(10) -> Empty: 499 more rounds",
+          "host N HostApp.IsInitialised -> True",
+      }));
   EXPECT_LT(all.size(), 80u);
 }
 
