@@ -26,7 +26,8 @@ std::unique_ptr<host::ThreadHome> homeOf(const Options& options, const RealHost&
 }  // namespace
 
 Program::Program(PanelParts panel, const Options& options,
-                 std::shared_ptr<host::trace::TraceLog> trace, RealHost real)
+                 std::shared_ptr<host::trace::TraceLog> trace, RealHost real,
+                 std::chrono::steady_clock::time_point started)
     : wait_(panel.wait),
       hostThread_(panel.wait, homeOf(options, real)),
       startupServices_(panel.wait),
@@ -60,7 +61,7 @@ Program::Program(PanelParts panel, const Options& options,
   dispatcher_.emplace(*controller_, *services);
   if (eventTrace_) dispatcher_->setObserver(&*eventTrace_);
   panel.view.setRaisedEvents(&*dispatcher_);
-  wait_.beginStartup();
+  wait_.beginStartup(started);
 }
 
 void Program::letGoOfHost() {
@@ -132,7 +133,8 @@ std::string StartupServices::inputBox(const std::string& prompt, const std::stri
   std::string answer;
   if (givenAddress_) {
     answer = host::decimalText(static_cast<std::int16_t>(*givenAddress_));
-    if (trace_) trace_->write("address " + answer + " from the command line (--address): no prompt");
+    if (trace_)
+      trace_->write("address " + answer + " from the command line (--address): no prompt");
   } else {
     answer = inner_->inputBox(prompt, title, defaultText);
   }

@@ -83,8 +83,10 @@ class StartupServices final : public controller::PlatformServices {
 // Start-up's wait for the host begins with the program.
 class Program {
  public:
+  // started: when the process started; start-up's window is timed from then.
   Program(PanelParts panel, const Options& options, std::shared_ptr<host::trace::TraceLog> trace,
-          RealHost real = {});
+          RealHost real = {},
+          std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now());
   ~Program() { letGoOfHost(); }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;

@@ -27,9 +27,9 @@ std::string startingText(milliseconds waited) {
          " s";
 }
 
-void HostWait::beginStartup() {
+void HostWait::beginStartup(Clock::time_point began) {
   phase_ = Phase::Starting;
-  startupBegan_ = Clock::now();
+  startupBegan_ = began;
   nextStartupLook_ = startupBegan_ + StartupLookEvery;
 }
 

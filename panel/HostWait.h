@@ -71,7 +71,9 @@ class HostWait : public host::CallWaiter {
   Outcome wait(std::string_view member, const std::function<bool()>& answered) final;
   void wake() final;
 
-  void beginStartup();
+  // Start-up is timed from `began`: the program's own start, so that the time the window system
+  // took to come up counts too.
+  void beginStartup(std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now());
   void endStartup();
   void endSession(std::chrono::milliseconds limit);
 

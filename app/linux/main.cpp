@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,7 @@ void onTerminationSignals(const std::function<void(int signal)>& ending) {
 
 int main(int argc, char** argv) {
   using namespace orvane;
+  const auto started = std::chrono::steady_clock::now();
   // The whole command line is read first, before Qt, which would end the program on a missing
   // display before a mistake could be named. Qt's own options are handed on to it.
   const app::CommandLine read = app::readCommandLine(
@@ -90,7 +92,7 @@ int main(int argc, char** argv) {
   panel::qt::QtCallWaiter waiter(window, options.hostTimeout);
   panel::qt::QtView view(window);
   panel::qt::QtPlatformServices boxes(window);
-  app::Program program({view, boxes, waiter}, options, trace);
+  app::Program program({view, boxes, waiter}, options, trace, {}, started);
   window.attach(program.dispatcher());
   onTerminationSignals([&program](int signal) {
     program.endProcess = [signal](int) { endAsSignalled(signal); };

@@ -5,6 +5,7 @@
 // After windows.h, which the panel's header brings.
 #include <shellapi.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ std::vector<std::string> utf8Arguments() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   using namespace orvane;
+  const auto started = std::chrono::steady_clock::now();
   const app::CommandLine read =
       app::readCommandLine(utf8Arguments(), app::Platform::Windows, ORVANE_VERSION_TEXT);
   if (!read.options) return app::reportCommandLine(read);
@@ -68,7 +70,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const app::RealHost qelvix{host::com::comFactory(),
                                [] { return std::make_unique<host::com::HostApartment>(); },
                                [&claim](int address) { return claim.claim(address); }};
-    app::Program program({panel, panel, waiter}, options, trace, qelvix);
+    app::Program program({panel, panel, waiter}, options, trace, qelvix, started);
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession(); });
     if (options.followEvery) panel.followEvery(static_cast<UINT>(options.followEvery->count()));
