@@ -6,9 +6,9 @@
 
 #include <array>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
-#include <memory>
 
 #include "bench/BenchSupport.h"
 #include "controller/Controller.h"

@@ -4,8 +4,8 @@
 #include <QFontMetrics>
 #include <QString>
 #include <QTimer>
-#include <chrono>
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
