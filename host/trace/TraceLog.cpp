@@ -82,11 +82,6 @@ bool TraceLog::holdingBack() const {
   return heldBack_.has_value();
 }
 
-void TraceLog::writeHeldBack() {
-  const std::lock_guard lock(mutex_);
-  writeHeldBackLocked();
-}
-
 void TraceLog::writeHeldBackLocked() {
   if (!heldBack_) return;
   const Line held = std::move(*heldBack_);

@@ -48,7 +48,6 @@ class TraceLog {
   // it ends. One at a time: holding another replaces it.
   void holdBack(Clock::time_point began, std::string text);
   void dropHeldBack();
-  void writeHeldBack();
   // Whether a line is still held back: false once another line has brought it out.
   bool holdingBack() const;
 

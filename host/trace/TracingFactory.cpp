@@ -67,9 +67,8 @@ class ReadyWaitFold {
     }
     return false;
   }
-  // Before an access that is not folded is written.
-  void noteWritten(TraceLog& log, const std::string& line) {
-    if (rounds_ > 0) log.writeHeldBack();
+  // Before an access that is not folded is written; writing it brings out the held-back count.
+  void noteWritten(const std::string& line) {
     rounds_ = 0;
     started_ = false;
     if (line.starts_with("HostApp.IsInitialised -> False")) {
@@ -172,7 +171,7 @@ class TracingObject final : public Object {
   void write(Clock::time_point began, const std::string& what, const std::string& outcome) {
     const std::string line = outcome.empty() ? what : what + " " + outcome;
     if (readyWait_.fold(*log_, began, line)) return;
-    readyWait_.noteWritten(*log_, line);
+    readyWait_.noteWritten(line);
     writeAccess(*log_, began, what, outcome);
   }
 
