@@ -136,6 +136,14 @@ wait_pixel() {
 press() {  # press WINDOW KEY: focus the window (there is no window manager) and type a key
   timeout 5 xdotool windowfocus --sync "$1" && xdotool key --clearmodifiers "$2"
 }
+# has_lines WHAT TRACE PATTERN...: each pattern matches a line of the trace, after its time stamp.
+has_lines() {
+  local what=$1 trace=$2 expected
+  shift 2
+  for expected in "$@"; do
+    grep -qE "^[0-9]+ms $expected" "$trace" || fail "${what}the trace has no line like: $expected"
+  done
+}
 # click WINDOW X Y, then the pointer goes away so that no button is drawn as hovered.
 click() {
   xdotool mousemove --window "$1" "$2" "$3" click 1 && xdotool mousemove 1000 750
@@ -188,7 +196,7 @@ step "closed; exit status 0"
 trace="$work/session.trace"
 bad=$(grep -cvE '^[0-9]+ms (host [0-9]+us |event |box |end at once$|session ending)' "$trace")
 [ "$bad" -eq 0 ] || fail "$bad trace lines of no known form: $(grep -vE '^[0-9]+ms (host|event|box|end)' "$trace" | head -3)"
-for expected in \
+has_lines "" "$trace" \
   'event handled Form_Load$' \
   'host [0-9]+us CreateObject\("Qelvix.Application"\) -> <object>$' \
   'box InputBox\("Please enter the address.*"Orvane I/O Switcher", "0"\) -> "0"$' \
@@ -199,9 +207,7 @@ for expected in \
   'box MsgBox\(".*", 48, "Orvane I/O Switcher 0"\) -> 1$' \
   'event handled Form_Unload$' \
   'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' \
-  'host [0-9]+us release HostApp$'; do
-  grep -qE "^[0-9]+ms $expected" "$trace" || fail "the trace has no line like: $expected"
-done
+  'host [0-9]+us release HostApp$'
 step "trace: $(wc -l < "$trace") lines, each session step in it"
 
 # The host stops answering: start-up reads the status three times, so the fourth read (the poll
@@ -244,10 +250,9 @@ wait_pixel "$main" 145 1 "0,255,0" > /dev/null || fail "slow start: X5 did not t
 kill -TERM "$program_pid"
 ended 50 || fail "SIGTERM: the program did not end"
 [ "$status" -eq 143 ] || fail "SIGTERM: the program exited with status $status, not 143"
-for expected in 'session ending$' 'event handled Form_Unload$' \
-  'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' 'host [0-9]+us release HostApp$'; do
-  grep -qE "^[0-9]+ms $expected" "$work/slow.trace" || fail "SIGTERM: the trace has no line like: $expected"
-done
+has_lines "SIGTERM: " "$work/slow.trace" 'session ending$' 'event handled Form_Unload$' \
+  'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' 'host [0-9]+us release HostApp$' \
+  'session ending: releases done$'
 grep -q 'box MsgBox' "$work/slow.trace" && fail "slow start: a box came during start-up"
 step "SIGTERM: the unload ran (reset and releases in the trace); ended as SIGTERM ends (143)"
 
@@ -267,10 +272,9 @@ ended 1 && fail "quick Sleep: a key typed ahead ended the program"
 press "$starting" Escape || fail "quick Sleep: could not press Escape"
 ended 50 || fail "quick Sleep: Escape did not end the program"
 [ "$status" -eq 0 ] || fail "quick Sleep: Cancel ended with status $status, not 0"
-for expected in 'box StartupWindow\("Orvane I/O Switcher", ".*"\) shown$' 'box StartupWindow -> Cancel$' \
-  'host [0-9]+us HostApp.(IsInitialised|Sleep\(10\)) -> cancelled by the operator$' 'end at once$'; do
-  grep -qE "^[0-9]+ms $expected" "$work/quick.trace" || fail "quick Sleep: no trace line like: $expected"
-done
+has_lines "quick Sleep: " "$work/quick.trace" \
+  'box StartupWindow\("Orvane I/O Switcher", ".*"\) shown$' 'box StartupWindow -> Cancel$' \
+  'host [0-9]+us HostApp.(IsInitialised|Sleep\(10\)) -> cancelled by the operator$' 'end at once$'
 [ "$(wc -l < "$work/quick.trace")" -lt 20 ] ||
   fail "quick Sleep: the start-up loop took $(wc -l < "$work/quick.trace") trace lines"
 step "quick Sleep: the start-up window came, typed-ahead keys left it, Escape ended with 0; trace of $(wc -l < "$work/quick.trace") lines"
@@ -290,9 +294,7 @@ seen=$(wait_pixel "$main" 49 17 "128,128,128") || fail "following: bus B's X1 st
 "$closer" "$main" || fail "following: could not ask the window to close"
 ended 100 || fail "following: the program did not end after the close"
 [ "$status" -eq 0 ] || fail "following: the program exited with status $status"
-grep -qE '^[0-9]+ms address 5 from the command line' "$work/follow.trace" ||
-  fail "--address 5: the trace does not say where the address came from"
-grep -qE '^[0-9]+ms event handled FollowTimer_Timer$' "$work/follow.trace" ||
-  fail "following: no follow read in the trace"
+has_lines "--address 5, following: " "$work/follow.trace" \
+  'address 5 from the command line' 'event handled FollowTimer_Timer$'
 step "--address 5: panel of switcher 5 with no prompt; following showed the other client's X1 on bus B"
 echo "30-qt-e2e: PASS"
