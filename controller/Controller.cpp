@@ -36,6 +36,18 @@ void Controller::endAtOnce() {
   throw RunEnded{};
 }
 
+void Controller::hostGivenUp() {
+  lostConnection();
+}
+
+void Controller::closeWindow() {
+  if (runEnded()) return;
+  try {
+    closeMainWindow();
+  } catch (const RunEnded&) {  // the run is over, as after the close box
+  }
+}
+
 void Controller::closeMainWindow() {
   view_.close();  // Form_Unload runs inside, raised by the view
   if (!unloaded_) {

@@ -34,9 +34,15 @@ class Controller {
   void Form_Load();
   void Form_Unload(std::int16_t& Cancel);
   // The unload's reset, as Form_Unload sends it first; on its own when the desktop session ends in
-  // the middle of an operation, which is left where it is, with nothing released. Sent at most
-  // once a run.
+  // the middle of an operation, which is left where it is. Sent at most once a run. Giving up on
+  // it ends the run as a lost connection, with no box: the window is closing anyway.
   void sendUnloadReset();
+  // The operator gave up waiting for the host, whatever call it was: the connection is lost. Shows
+  // the lost-connection box and closes the window; throws RunEnded.
+  [[noreturn]] void hostGivenUp();
+  // An operator's close that came during an operation, run once it has ended: the window closes
+  // and Form_Unload runs, as from the close box.
+  void closeWindow();
   void BusA_Click(std::int16_t Index);
   void BusB_Click(std::int16_t Index);
   void BalA_Button_Click();
@@ -75,6 +81,11 @@ class Controller {
   bool connectionLost() const { return connectionLost_; }
   // True once the unload's reset has been sent (or is waiting for the host).
   bool unloadResetSent() const { return unloadResetSent_; }
+  // True when the operator gave up on the unload's reset: the switcher may not have been reset.
+  bool unloadResetGivenUp() const { return unloadResetGivenUp_; }
+  // Lets go of both host objects, as Form_Unload does after its reset; for the end of a desktop
+  // session that finds no address chosen (the prompt or the start-up window open).
+  void releaseHost();
 
  private:
   struct RelayRow;
@@ -105,6 +116,7 @@ class Controller {
   bool unloaded_ = false;
   bool connectionLost_ = false;
   bool unloadResetSent_ = false;
+  bool unloadResetGivenUp_ = false;
 };
 
 }  // namespace orvane::controller

@@ -5,6 +5,7 @@
 #include "controller/Controller.h"
 #include "controller/RunEnded.h"
 #include "controller/SkipAndContinue.h"
+#include "host/CallWaiter.h"
 #include "host/NumericText.h"
 
 namespace orvane::controller {
@@ -76,9 +77,13 @@ void Controller::setAddressFromText() {
 
 void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always proceeds*/) {
   sendUnloadReset();
+  releaseHost();
+  unloaded_ = true;
+}
+
+void Controller::releaseHost() {
   s_.Switcher.reset();
   s_.HostApp.reset();
-  unloaded_ = true;
 }
 
 // Sent once a run: a session end that comes while the unload's own reset waits for the host
@@ -87,12 +92,17 @@ void Controller::sendUnloadReset() {
   s_.Keep_Running = false;
   if (unloadResetSent_) return;
   unloadResetSent_ = true;
-  skipOnFailure([&] {
-    s_.Call_OK =
-        switcher()
-            .call("ORVANE_Reset", {addressRef(), host::Arg(true), host::Arg::ref(s_.Reset_Info)})
-            .toBool();
-  });
+  try {
+    skipOnFailure([&] {
+      s_.Call_OK =
+          switcher()
+              .call("ORVANE_Reset", {addressRef(), host::Arg(true), host::Arg::ref(s_.Reset_Info)})
+              .toBool();
+    });
+  } catch (const host::CallGivenUp&) {
+    unloadResetGivenUp_ = true;
+    connectionLost_ = true;
+  }
 }
 
 }  // namespace orvane::controller

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,22 @@ namespace orvane::host {
 // prompt. Deliberately not a std::exception, so that no handler for ordinary errors swallows it.
 struct WaitCancelled {};
 
-// The call the operator gave up waiting for fails with this (the lost-connection path follows);
-// every later call fails with a plain HostError at once. The trace tells the two apart.
-class CallGivenUp : public HostError {
+// The call the operator gave up waiting for fails with this. Giving up is the operator's decision
+// that the host is gone, not an error of the host's: it is no AutomationError, so that
+// skip-and-continue never swallows it, and the dispatcher turns it into the end of the run.
+class CallGivenUp : public std::runtime_error {
+ public:
+  explicit CallGivenUp(const std::string& member)
+      : std::runtime_error(member + ": the host is not responding"), member_(member) {}
+  const std::string& member() const { return member_; }
+
+ private:
+  std::string member_;
+};
+
+// A call that never reached the host: it was queued behind a call that was given up on, or came
+// after one. It fails at once, as a host error, and the trace writes it as not sent.
+class CallNotSent : public HostError {
  public:
   using HostError::HostError;
 };

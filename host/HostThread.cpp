@@ -38,6 +38,7 @@ struct HostAccess {
   std::exception_ptr error;
   bool waitedFor = true;  // false for a release: nobody waits for it
   // Under the mutex.
+  bool started = false;  // the host thread has taken it from the queue
   bool done = false;
   bool abandoned = false;
 };
@@ -96,6 +97,7 @@ void HostThread::Shared::hostLoop() {
     if (queue.empty()) break;  // stopping, and every queued release has run
     const std::shared_ptr<HostAccess> access = std::move(queue.front());
     queue.pop_front();
+    access->started = true;
     running = !access->abandoned;  // an access given up on before it started is not made
     lock.unlock();
     if (running) carryOut(*access);
@@ -134,8 +136,9 @@ void HostThread::Shared::carryOut(HostAccess& access) {
 
 // --- the controller's thread ----------------------------------------------------------------
 
-// Queues the access and waits for it. Throws the host's error, or HostError(member,
-// NotResponding) when the operator gives up or has given up before.
+// Queues the access and waits for it. Throws the host's error; CallGivenUp when the operator gives
+// up on it; CallNotSent when it never reached the host (given up on while queued behind a hung
+// call, or made after a give-up).
 Variant HostThread::Shared::perform(std::string name, std::function<Variant()> work) {
   auto access = std::make_shared<HostAccess>(std::move(name));
   access->work = std::move(work);
@@ -145,7 +148,7 @@ Variant HostThread::Shared::perform(std::string name, std::function<Variant()> w
 Variant HostThread::Shared::perform(std::shared_ptr<HostAccess> access) {
   {
     const std::lock_guard lock(mutex);
-    if (givenUp) throw HostError(access->member, NotResponding);
+    if (givenUp) throw CallNotSent(access->member, std::string("not sent: ") + NotResponding);
     if (stopping || ended) throw HostError(access->member, ThreadEnded);
     queue.push_back(access);
   }
@@ -167,7 +170,10 @@ Variant HostThread::Shared::perform(std::shared_ptr<HostAccess> access) {
       access->abandoned = true;
       givenUp = true;
       if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};
-      throw CallGivenUp(access->member, NotResponding);
+      if (!access->started) {
+        throw CallNotSent(access->member, "not sent: the host has not answered an earlier call");
+      }
+      throw CallGivenUp(access->member);
     }
     if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};
   }
@@ -408,7 +414,8 @@ void HostThread::run(std::string_view what, std::function<void()> work) {
 void HostThread::finish() {
   try {
     run("Release", [] {});      // queued behind every release, so they have all run once it has
-  } catch (const HostError&) {  // given up on now or before: nothing more is waited for
+  } catch (const HostError&) {  // given up on before, or queued behind a hung call
+  } catch (const CallGivenUp&) {  // given up on now: nothing more is waited for
   }
 }
 

@@ -54,6 +54,11 @@ Dispatcher::Dispatcher(controller::Controller& controller, controller::PlatformS
     : controller_(controller), services_(services) {}
 
 bool Dispatcher::handle(ControlEvent event) {
+  if (event.kind == EventKind::Unload && busy() && !runEnded()) {
+    closeKept_ = true;
+    if (observer_) observer_->kept(event);
+    return false;
+  }
   if (busy() || runEnded()) {
     if (observer_) {
       observer_->dropped(event,
@@ -64,7 +69,16 @@ bool Dispatcher::handle(ControlEvent event) {
   if (observer_) observer_->handling(event, false);
   runGuarded(event);
   if (observer_) observer_->handled(event);
+  runKeptClose();
   return true;
+}
+
+// The close is kept only while the run goes on: after a give-up the run has ended as a lost
+// connection, and the window is closed already.
+void Dispatcher::runKeptClose() {
+  if (!closeKept_ || busy()) return;
+  closeKept_ = false;
+  controller_.closeWindow();
 }
 
 void Dispatcher::listClickRaised() {
@@ -96,6 +110,11 @@ void Dispatcher::runGuarded(ControlEvent event) {
     run(event);
   } catch (const controller::RunEnded&) {
     // The run is over; the operation that was in progress has been abandoned.
+  } catch (const host::CallGivenUp&) {
+    try {
+      controller_.hostGivenUp();
+    } catch (const controller::RunEnded&) {
+    }
   } catch (const host::WaitCancelled&) {
     // The operator ended the program while it waited for the host: at once, as after Cancel at
     // the address prompt.

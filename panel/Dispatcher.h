@@ -50,18 +50,23 @@ class DispatchObserver {
   // The handler of an event from the window system has returned (or unwound).
   virtual void handled(ControlEvent /*event*/) {}
   virtual void dropped(ControlEvent event, Drop why) = 0;
+  // The operator's close came during an operation: it runs once the operation has ended.
+  virtual void kept(ControlEvent /*event*/) {}
 };
 
 // The event table: each control event runs one controller operation, one handler at a time. An
 // event that arrives while a handler is still running (a tick while a modal box is open, a click
 // pumped in during a host call) is dropped, never run nested; only the events that view operations
-// raise run inside the handler that caused them. Nothing thrown by the controller escapes to the
+// raise run inside the handler that caused them. The operator's close is the exception: it is
+// kept, and closes the window once the operation has ended. Giving up on the host, in whatever
+// operation, ends the run as a lost connection. Nothing thrown by the controller escapes to the
 // window system.
 class Dispatcher : public RaisedEvents {
  public:
   Dispatcher(controller::Controller& controller, controller::PlatformServices& services);
 
-  // An event from the window system or the operator. Returns false when it was dropped.
+  // An event from the window system or the operator. Returns false when it was dropped, or kept
+  // for later (a close during an operation).
   bool handle(ControlEvent event);
 
   void listClickRaised() override;
@@ -78,6 +83,7 @@ class Dispatcher : public RaisedEvents {
  private:
   void run(ControlEvent event);
   void runGuarded(ControlEvent event);
+  void runKeptClose();
   void unload();
   // Ends the run at once, as the controller does after Cancel at the address prompt.
   void endRunAtOnce();
@@ -86,6 +92,7 @@ class Dispatcher : public RaisedEvents {
   controller::PlatformServices& services_;
   int depth_ = 0;
   bool unloadRan_ = false;
+  bool closeKept_ = false;
   std::optional<std::string> failure_;
   DispatchObserver* observer_ = nullptr;
 };

@@ -69,25 +69,34 @@ void HostWait::sleepUntilWoken(Clock::time_point until) {
 host::CallWaiter::Outcome HostWait::wait(std::string_view member,
                                          const std::function<bool()>& answered) {
   if (phase_ == Phase::Starting) return waitStarting(member, answered);
-  const auto quickUntil = Clock::now() + std::min({QuickAnswer, limit_, busyCursorAfter_});
+  const auto sent = Clock::now();
+  const auto quickUntil = sent + std::min({QuickAnswer, limit_, busyCursorAfter_});
   while (!answered() && Clock::now() < quickUntil) sleepUntilWoken(quickUntil);
   if (phase_ == Phase::Ending) return waitEnding(answered);
-  return waitRunning(member, answered);
+  return waitRunning(member, answered, sent);
 }
 
+// The wait as the box tells it: whole seconds, or whole limits for a limit under a second (tests),
+// rounded down so that the box never claims more than the real wait.
+milliseconds HostWait::wholeSteps(Clock::duration waited) const {
+  using namespace std::chrono_literals;
+  const milliseconds step = limit_ >= 1s ? 1000ms : std::max(limit_, 1ms);
+  return std::chrono::duration_cast<milliseconds>(waited) / step * step;
+}
+
+// The box tells the whole wait since the call was sent, the time the boxes were open included.
 host::CallWaiter::Outcome HostWait::waitRunning(std::string_view member,
-                                                const std::function<bool()>& answered) {
-  const auto start = Clock::now();
+                                                const std::function<bool()>& answered,
+                                                Clock::time_point start) {
   const auto busyAt = start + busyCursorAfter_;
   auto askAt = start + limit_;
-  int boxes = 0;
   bool busy = false;
   Outcome outcome = Outcome::Answered;
   while (!answered()) {
     const auto now = Clock::now();
     if (now >= askAt) {
       if (busy) setBusyCursor(busy = false);  // the operator needs an ordinary pointer for the box
-      if (!keepWaiting(member, limit_ * ++boxes, answered)) {
+      if (!keepWaiting(member, wholeSteps(Clock::now() - start), answered)) {
         outcome = Outcome::GivenUp;
         break;
       }
@@ -110,7 +119,7 @@ host::CallWaiter::Outcome HostWait::waitStarting(std::string_view member,
                                                  const std::function<bool()>& answered) {
   for (;;) {
     if (phase_ == Phase::Ending) return waitEnding(answered);  // the session ended meanwhile
-    if (phase_ == Phase::Running) return waitRunning(member, answered);
+    if (phase_ == Phase::Running) return waitRunning(member, answered, Clock::now());
     if (startupCancelled_) {
       closeStartupWindowShown(true);
       return Outcome::Cancelled;

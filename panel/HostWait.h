@@ -112,13 +112,15 @@ class HostWait : public host::CallWaiter {
   virtual void sleepUntilWoken(Clock::time_point until);
 
  private:
-  Outcome waitRunning(std::string_view member, const std::function<bool()>& answered);
+  Outcome waitRunning(std::string_view member, const std::function<bool()>& answered,
+                      Clock::time_point start);
   Outcome waitStarting(std::string_view member, const std::function<bool()>& answered);
   // Start-up's regular look at the window's messages; shows or updates the start-up window once
   // start-up has lasted long enough.
   void lookDuringStartup(Clock::time_point now);
   void closeStartupWindowShown(bool cancelled);
   Outcome waitEnding(const std::function<bool()>& answered);
+  std::chrono::milliseconds wholeSteps(Clock::duration waited) const;
   bool keepWaiting(std::string_view member, std::chrono::milliseconds waited,
                    const std::function<bool()>& answered);
   std::string titleText() const;

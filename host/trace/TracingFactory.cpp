@@ -21,6 +21,8 @@ std::string errorText() {
     return "-> cancelled by the operator";
   } catch (const CallGivenUp& error) {
     return "-> error " + quotedText(error.what()) + " (given up waiting for it)";
+  } catch (const CallNotSent& error) {
+    return "-> " + error.hostMessage();
   } catch (const std::exception& error) {
     return "-> error " + quotedText(error.what());
   } catch (...) {

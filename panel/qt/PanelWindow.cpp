@@ -286,17 +286,18 @@ void PanelWindow::finishRun() {
 }
 
 // The close box: Form_Unload runs through the dispatcher, then the run is over. While a handler
-// is still running the close is refused; the operator can close again once it has finished.
+// is still running the dispatcher keeps the close and closes the window once it has finished.
 void PanelWindow::closeEvent(QCloseEvent* event) {
   if (finished_) {
     event->accept();
     return;
   }
-  if (dispatcher_ && dispatcher_->busy()) {
+  const bool kept = dispatcher_ && dispatcher_->busy();
+  send({EventKind::Unload});
+  if (kept) {
     event->ignore();
     return;
   }
-  send({EventKind::Unload});
   event->accept();
   finishRun();
 }

@@ -67,3 +67,11 @@ void EventTrace::dropped(ControlEvent event, Drop why) {
 }
 
 }  // namespace orvane::panel::trace
+
+namespace orvane::panel::trace {
+
+void EventTrace::kept(ControlEvent event) {
+  log_->write("event kept " + handlerName(event) + ": runs once the operation in progress ends");
+}
+
+}  // namespace orvane::panel::trace

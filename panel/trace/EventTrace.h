@@ -25,6 +25,7 @@ class EventTrace final : public DispatchObserver {
   void handling(ControlEvent event, bool raised) override;
   void handled(ControlEvent event) override;
   void dropped(ControlEvent event, Drop why) override;
+  void kept(ControlEvent event) override;
 
  private:
   std::shared_ptr<host::trace::TraceLog> log_;

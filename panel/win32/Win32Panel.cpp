@@ -20,8 +20,6 @@ using host::com::toWide;
 
 namespace {
 
-constexpr UINT CloseRetryMs = 50;
-
 void registerWindowClass(HINSTANCE instance, int iconResource, WNDPROC proc) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -173,10 +171,6 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == TimerId && timerInterval_ > 0) send({EventKind::TimerTick});
       if (wParam == FollowTimerId) send({EventKind::FollowTick});
-      if (wParam == CloseRetryTimerId) {
-        KillTimer(window_, CloseRetryTimerId);
-        onClose();
-      }
       return 0;
     case WM_CLOSE:
       onClose();
@@ -234,12 +228,13 @@ void Win32Panel::onClose() {
     quit();
     return;
   }
-  if (dispatcher_ && !dispatcher_->handle({EventKind::Unload})) {
+  if (dispatcher_ && dispatcher_->busy()) {
     // An operation is running (the close came in while a host call pumped messages): the
-    // operator's close is not lost but tried again once the operation has finished.
-    SetTimer(window_, CloseRetryTimerId, CloseRetryMs, nullptr);
+    // dispatcher keeps the close and closes the window through the view once it has ended.
+    dispatcher_->handle({EventKind::Unload});
     return;
   }
+  if (dispatcher_) dispatcher_->handle({EventKind::Unload});
   closed_ = true;
   destroyWindow();
   quit();
@@ -254,7 +249,6 @@ void Win32Panel::send(ControlEvent event) {
 void Win32Panel::destroyWindow() {
   if (!window_) return;
   KillTimer(window_, TimerId);
-  KillTimer(window_, CloseRetryTimerId);
   KillTimer(window_, FollowTimerId);
   annotations_.clear();
   DestroyWindow(window_);  // WM_NCDESTROY clears window_

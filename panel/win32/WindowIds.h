@@ -9,7 +9,6 @@ namespace orvane::panel::win32 {
 inline constexpr wchar_t WindowClass[] = L"OrvanePanelWindow";
 inline constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 inline constexpr UINT_PTR TimerId = 1;
-inline constexpr UINT_PTR CloseRetryTimerId = 2;
 inline constexpr UINT_PTR FollowTimerId = 3;  // --follow-ms
 inline constexpr int FirstCommandId = 100;    // the command id is 100 + the position in the table
 

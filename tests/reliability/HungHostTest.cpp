@@ -69,7 +69,7 @@ TEST_F(HungHost, CancelEndsWithTheLostConnectionBoxAndSkipsTheResetAtUnload) {
   const auto reset = std::find_if(calls.begin(), calls.end(),
                                   [](const auto& call) { return call.member == "ORVANE_Reset"; });
   ASSERT_NE(reset, calls.end());
-  EXPECT_EQ(reset->result, "raised: ORVANE_Reset: the host is not responding");
+  EXPECT_EQ(reset->result, "raised: ORVANE_Reset: not sent: the host is not responding");
   EXPECT_EQ(b.sim.resetCount(5), resets);
   // Both objects are still the stuck host thread's: nothing was released behind its back.
   EXPECT_EQ(b.sim.liveObjects(), 2);
