@@ -66,6 +66,9 @@ Program::Program(PanelParts panel, const Options& options,
 
 void Program::letGoOfHost() {
   if (!controller_) return;
+  if (trace_ && controller_->unloadResetGivenUp()) {
+    trace_->write("the switcher was not reset: its reset was given up on");
+  }
   dispatcher_.reset();
   controller_.reset();  // queues the releases of whatever host objects it still holds
   wait_.title = nullptr;

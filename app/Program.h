@@ -95,6 +95,8 @@ class Program {
   const controller::Controller& controller() const { return *controller_; }
   host::sim::SimulatedHost* simulatedHost() { return simulated_ ? &*simulated_ : nullptr; }
   bool givenUp() const { return hostThread_.givenUp(); }
+  // Blocks until the host thread has nothing left to do; for tests, once they let the host answer.
+  void waitUntilHostIdle() { hostThread_.waitUntilIdle(); }
 
   // How the run has gone so far, as the process's exit status: start-up failed, the connection
   // was lost, or the operator ended it.

@@ -67,30 +67,40 @@ void TraceLog::writeLocked(Clock::time_point began, std::string_view text) {
   std::fflush(errors_);
 }
 
-void TraceLog::holdBack(Clock::time_point began, std::string text) {
+void TraceLog::holdBack(Held slot, Clock::time_point began, std::string text) {
   const std::lock_guard lock(mutex_);
-  heldBack_ = Line{began, std::move(text)};
+  (slot == Held::Rounds ? heldRounds_ : heldEvent_) = Line{began, std::move(text)};
 }
 
-void TraceLog::dropHeldBack() {
+void TraceLog::dropHeldBack(Held slot) {
   const std::lock_guard lock(mutex_);
-  heldBack_.reset();
+  (slot == Held::Rounds ? heldRounds_ : heldEvent_).reset();
 }
 
-bool TraceLog::holdingBack() const {
+bool TraceLog::holdingBack(Held slot) const {
   const std::lock_guard lock(mutex_);
-  return heldBack_.has_value();
+  return (slot == Held::Rounds ? heldRounds_ : heldEvent_).has_value();
 }
 
+// Both held-back lines, in the order their actions began.
 void TraceLog::writeHeldBackLocked() {
-  if (!heldBack_) return;
-  const Line held = std::move(*heldBack_);
-  heldBack_.reset();
+  if (heldRounds_ && heldEvent_ && heldEvent_->began < heldRounds_->began) {
+    writeHeldBackLocked(heldEvent_);
+  }
+  writeHeldBackLocked(heldRounds_);
+  writeHeldBackLocked(heldEvent_);
+}
+
+void TraceLog::writeHeldBackLocked(std::optional<Line>& slot) {
+  if (!slot) return;
+  const Line held = std::move(*slot);
+  slot.reset();
   writeLocked(held.began, held.text);
 }
 
 TraceLog::OpenId TraceLog::opened(Clock::time_point began, std::string text) {
   const std::lock_guard lock(mutex_);
+  writeHeldBackLocked(heldEvent_);
   open_.push_back({nextOpen_, {began, std::move(text)}});
   return nextOpen_++;
 }

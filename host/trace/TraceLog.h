@@ -43,15 +43,18 @@ class TraceLog {
   void write(std::string_view text) { write(Clock::now(), text); }
   bool failed() const;
 
-  // A line held back: written before the next line that comes, unless dropped first. A timer tick
-  // is written only if something follows it; a run of start-up rounds is written as one line once
-  // it ends. One at a time: holding another replaces it.
-  void holdBack(Clock::time_point began, std::string text);
-  void dropHeldBack();
-  // Whether a line is still held back: false once another line has brought it out.
-  bool holdingBack() const;
+  // Lines held back, each written before the next line that comes, unless dropped first; two
+  // slots that never share: a run of start-up rounds, written as one line once it ends, and a
+  // timer's event line, written only if its handler does something, but then as soon as its first
+  // host call begins, so that a read that hangs is never left without its event.
+  enum class Held { Rounds, Event };
+  void holdBack(Held slot, Clock::time_point began, std::string text);
+  void dropHeldBack(Held slot);
+  // Whether a line is still held back there: false once another line has brought it out.
+  bool holdingBack(Held slot) const;
 
-  // Something begun and not yet ended (a box on screen, a host call waiting for its answer). When
+  // Something begun and not yet ended (a box on screen, a host call waiting for its answer); a
+  // held-back event line is written as it begins. When
   // the desktop session ends, writeOpen() lists what is still open: a fault report then shows what
   // the operator was looking at and which call never came back.
   using OpenId = std::uint64_t;
@@ -76,10 +79,12 @@ class TraceLog {
   };
   void writeLocked(Clock::time_point began, std::string_view text);
   void writeHeldBackLocked();
+  void writeHeldBackLocked(std::optional<Line>& slot);
 
   Clock::time_point start_ = Clock::now();
   bool failed_ = false;
-  std::optional<Line> heldBack_;
+  std::optional<Line> heldRounds_;
+  std::optional<Line> heldEvent_;
   std::vector<Open> open_;
   OpenId nextOpen_ = 1;
 };

@@ -88,7 +88,7 @@ class ReadyWaitFold {
   enum class Stage { None, Asked, Slept };
   // The folded rounds start counting anew once another line has brought their count out.
   void restartIfWritten(TraceLog& log, Clock::time_point began) {
-    if (started_ && (rounds_ == 0 || log.holdingBack())) return;
+    if (started_ && (rounds_ == 0 || log.holdingBack(TraceLog::Held::Rounds))) return;
     started_ = true;
     rounds_ = 0;
     foldBegan_ = began;
@@ -96,9 +96,9 @@ class ReadyWaitFold {
   void holdBackSummary(TraceLog& log) {
     const auto us =
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - foldBegan_).count();
-    log.holdBack(foldBegan_, "host " + std::to_string(us) + "us " + notReady_ + ", " + sleep_ +
-                                 ": " + std::to_string(rounds_) + " more round" +
-                                 (rounds_ == 1 ? "" : "s"));
+    log.holdBack(TraceLog::Held::Rounds, foldBegan_,
+                 "host " + std::to_string(us) + "us " + notReady_ + ", " + sleep_ + ": " +
+                     std::to_string(rounds_) + " more round" + (rounds_ == 1 ? "" : "s"));
   }
 
   Stage stage_ = Stage::None;
@@ -217,6 +217,7 @@ ObjectFactory tracingFactory(ObjectFactory inner, std::shared_ptr<TraceLog> log)
     const auto began = Clock::now();
     ObjectRef created;
     try {
+      const OpenWhile open(*log, began, "host call " + what);
       created = inner(progId);
     } catch (...) {
       writeAccess(*log, began, what, errorText());

@@ -50,14 +50,15 @@ bool isTick(ControlEvent event) {
 void EventTrace::handling(ControlEvent event, bool raised) {
   std::string line = (raised ? "event raised " : "event handled ") + handlerName(event);
   if (isTick(event)) {
-    log_->holdBack(host::trace::TraceLog::Clock::now(), std::move(line));
+    log_->holdBack(host::trace::TraceLog::Held::Event, host::trace::TraceLog::Clock::now(),
+                   std::move(line));
   } else {
     log_->write(line);
   }
 }
 
 void EventTrace::handled(ControlEvent event) {
-  if (isTick(event)) log_->dropHeldBack();
+  if (isTick(event)) log_->dropHeldBack(host::trace::TraceLog::Held::Event);
 }
 
 void EventTrace::dropped(ControlEvent event, Drop why) {

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
+#include <regex>
+#include <string>
+#include <vector>
 
 #include "app/Program.h"
 #include "controller/RunEnded.h"
@@ -46,5 +51,47 @@ inline Options simulated() {
   options.simulate = true;
   return options;
 }
+
+// A trace log writing to a temporary file, and the lines written so far: without their time
+// stamps, and with each duration written as "N".
+struct TraceFile {
+  std::FILE* file = std::tmpfile();
+  std::shared_ptr<host::trace::TraceLog> log =
+      std::make_shared<host::trace::TraceLog>(file, "trace", true);
+
+  std::vector<std::string> lines() {
+    static const std::regex stamp(R"(^\d+ms )");
+    static const std::regex duration(R"(^host \d+us )");
+    static const std::regex openFor(R"(, open for \d+ ms$)");
+    std::fflush(file);
+    std::rewind(file);
+    std::vector<std::string> result;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, file)) {
+      std::string line(buffer);
+      if (!line.empty() && line.back() == '\n') line.pop_back();
+      line = std::regex_replace(line, stamp, "");
+      line = std::regex_replace(line, duration, "host N ");
+      result.push_back(std::regex_replace(line, openFor, ", open for N ms"));
+    }
+    return result;
+  }
+  bool has(const std::string& line) {
+    const auto all = lines();
+    return std::find(all.begin(), all.end(), line) != all.end();
+  }
+};
+
+// The program with --trace into a temporary file.
+struct TracedProgram : TraceFile, HeadlessProgram {
+  explicit TracedProgram(host::sim::SimConfig config = {},
+                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
+      : HeadlessProgram(withSimulator(config), {}, startupWindowAfter, log) {}
+  static Options withSimulator(const host::sim::SimConfig& config) {
+    Options options = simulated();
+    options.sim.config = config;
+    return options;
+  }
+};
 
 }  // namespace orvane::app

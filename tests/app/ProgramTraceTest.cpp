@@ -16,48 +16,6 @@ using namespace std::chrono_literals;
 using host::sim::FaultKind;
 using host::sim::FaultSpec;
 
-// A trace log writing to a temporary file, and the lines written so far: without their time
-// stamps, and with each duration written as "N".
-struct TraceFile {
-  std::FILE* file = std::tmpfile();
-  std::shared_ptr<host::trace::TraceLog> log =
-      std::make_shared<host::trace::TraceLog>(file, "trace", true);
-
-  std::vector<std::string> lines() {
-    static const std::regex stamp(R"(^\d+ms )");
-    static const std::regex duration(R"(^host \d+us )");
-    static const std::regex openFor(R"(, open for \d+ ms$)");
-    std::fflush(file);
-    std::rewind(file);
-    std::vector<std::string> result;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, file)) {
-      std::string line(buffer);
-      if (!line.empty() && line.back() == '\n') line.pop_back();
-      line = std::regex_replace(line, stamp, "");
-      line = std::regex_replace(line, duration, "host N ");
-      result.push_back(std::regex_replace(line, openFor, ", open for N ms"));
-    }
-    return result;
-  }
-  bool has(const std::string& line) {
-    const auto all = lines();
-    return std::find(all.begin(), all.end(), line) != all.end();
-  }
-};
-
-// The program with --trace into a temporary file.
-struct TracedProgram : TraceFile, HeadlessProgram {
-  explicit TracedProgram(host::sim::SimConfig config = {},
-                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
-      : HeadlessProgram(withSimulator(config), {}, startupWindowAfter, log) {}
-  static Options withSimulator(const host::sim::SimConfig& config) {
-    Options options = simulated();
-    options.sim.config = config;
-    return options;
-  }
-};
-
 TEST(ProgramTrace, AStartOfFiveHundredRoundsIsWrittenAsItsFirstRoundAndOneLineForTheRest) {
   host::sim::SimConfig config;
   config.sleepsUntilInitialised = 500;
@@ -117,6 +75,25 @@ TEST(ProgramTrace, TheNotAnsweringBoxAndTheCallGivenUpOnAreWritten) {
       p.has("host N IOSwitcher.SWITCHER_AddChannel(\"BusA0\", &5) -> error "
             "\"SWITCHER_AddChannel: the host is not responding\" (given up waiting "
             "for it)"));
+}
+
+// A timer's read that hangs: its event is in the trace while the box is open, before the call ends.
+TEST(ProgramTrace, ATimersEventIsWrittenWhenItsFirstCallBegins) {
+  for (const bool follow : {false, true}) {
+    TracedProgram p;
+    p.view.load();
+    p.view.click({panel::ControlName::DCButton});
+    p.sim().injectFault(follow ? "IOSWITCHER_GetFullStatus" : "IOSWITCHER_GetBusDC",
+                        FaultSpec(FaultKind::Block, 1));
+    bool written = false;
+    p.waiter.operatorAnswer = [&](const panel::HostWait::Box&) -> std::int16_t {
+      written = p.has(follow ? "event handled FollowTimer_Timer" : "event handled Timer1_Timer");
+      p.sim().releaseBlocked();
+      return controller::box::AnswerRetry;
+    };
+    follow ? p.view.followTick() : p.view.tick();
+    EXPECT_TRUE(written) << follow;
+  }
 }
 
 TEST(ProgramTrace, TheStartupWindowAndItsCancelAreWrittenAsTheOperatorsCancel) {
