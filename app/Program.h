@@ -61,6 +61,9 @@ class StartupServices final : public controller::PlatformServices {
   std::int16_t messageBox(const std::string& text, std::int16_t style,
                           const std::string& title) override;
   void endAtOnce() override;
+  void pauseUntil(std::chrono::steady_clock::time_point until) override {
+    wait_.pauseStartup(until);
+  }
 
   // True once the operator has answered the address prompt with an address.
   bool addressChosen() const { return addressChosen_; }

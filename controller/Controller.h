@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,9 @@ namespace orvane::controller {
 
 inline constexpr const char* HostProgId = "Qelvix.Application";
 inline constexpr int TimerIntervalMs = 200;
+// Start-up asks the host whether it is ready at most once in this time, however quickly its Sleep
+// returns: a tight loop would take a whole core from the application that is trying to start.
+inline constexpr std::chrono::milliseconds StartupRoundEvery{10};
 // A poll that reads failure while already nested inside this many re-initialisations gives up on
 // the connection instead of initialising once more.
 inline constexpr int MaxReinitialisationDepth = 3;

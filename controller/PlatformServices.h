@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 namespace orvane::controller {
 
@@ -29,6 +31,11 @@ class PlatformServices {
   // The run is ending at once: stop the event loop without unloading the window. The controller
   // unwinds its own operation after this returns.
   virtual void endAtOnce() = 0;
+  // Start-up's wait for the host to be ready rests here between its rounds. A panel keeps its
+  // window alive meanwhile (paint, the start-up window and its Cancel).
+  virtual void pauseUntil(std::chrono::steady_clock::time_point until) {
+    std::this_thread::sleep_until(until);
+  }
 };
 
 }  // namespace orvane::controller

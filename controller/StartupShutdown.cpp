@@ -30,8 +30,11 @@ void Controller::Form_Load() {
   s_.Title_Text = "Orvane I/O Switcher";
   s_.Status_Width = 18;
 
+  auto roundBegan = std::chrono::steady_clock::now();
   while (!s_.HostApp->get("IsInitialised").toBool()) {
     s_.HostApp->call("Sleep", {host::Arg(std::int16_t{10})});
+    services_.pauseUntil(roundBegan + StartupRoundEvery);
+    roundBegan = std::chrono::steady_clock::now();
   }
 
   s_.Msg_Text = "Please enter the address of the switcher";

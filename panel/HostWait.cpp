@@ -33,6 +33,23 @@ void HostWait::beginStartup(Clock::time_point began) {
   nextStartupLook_ = startupBegan_ + StartupLookEvery;
 }
 
+void HostWait::pauseStartup(Clock::time_point until) {
+  while (phase_ == Phase::Starting && !startupCancelled_) {
+    const auto now = Clock::now();
+    if (now >= until) return;
+    if (now >= nextStartupLook_) {
+      lookDuringStartup(now);
+      continue;
+    }
+    const auto next = std::min(until, nextStartupLook_);
+    if (startupShown_.empty()) {
+      sleepUntilWoken(next);
+    } else {
+      pumpStartupUntil(next);
+    }
+  }
+}
+
 void HostWait::endStartup() {
   if (phase_ == Phase::Starting) phase_ = Phase::Running;
   closeStartupWindowShown(false);

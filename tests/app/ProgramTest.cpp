@@ -182,6 +182,26 @@ TEST(Program, AStartOfQuickCallsStillShowsTheStartupWindowAndItsCancelEndsTheRun
   EXPECT_EQ(p.program->exitStatus(), ExitEnded);
 }
 
+// A Sleep that returns at once does not make start-up a tight loop: the rounds come no more often
+// than every 10 ms, and the window's messages are still looked at.
+TEST(Program, AStartOfQuickCallsIsPacedToARoundEveryTenMilliseconds) {
+  host::sim::SimConfig config;
+  config.sleepTakes = 0ms;
+  config.readyAfter = 200ms;
+  TracedProgram p(config, 1ms);
+  const auto began = std::chrono::steady_clock::now();
+  p.view.load();
+  const auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_FALSE(p.waiter.startupTexts.empty());
+  static const std::regex folded(R"(-> Empty: (\d+) more rounds?$)");
+  long rounds = 1;
+  for (const auto& line : p.lines()) {
+    std::smatch found;
+    if (std::regex_search(line, found, folded)) rounds += std::stol(found[1].str());
+  }
+  EXPECT_LE(rounds, took / controller::StartupRoundEvery + 1);
+}
+
 // A host that is not ready until the test says so; its Sleep returns at once.
 class NotReadyYet final : public host::Object {
  public:

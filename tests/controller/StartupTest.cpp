@@ -28,6 +28,7 @@ TEST(Startup, WaitsForTheHostThenResetsTwiceAndPollsThreeTimes) {
   EXPECT_EQ(wait, (std::vector<std::string>{"IsInitialised", "Sleep", "IsInitialised", "Sleep",
                                             "IsInitialised", "Sleep", "IsInitialised"}));
   EXPECT_EQ(bench.log->calls()[3].text(), "Sleep(10)");
+  ASSERT_EQ(bench.services.pauses.size(), 3u);  // each round rests until its turn is over
   EXPECT_EQ(countOf(members, "ORVANE_Reset"), 2u);
   EXPECT_EQ(countOf(members, "IOSWITCHER_GetFullStatus"), 3u);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -52,6 +53,9 @@ class ScriptedServices : public controller::PlatformServices {
     if (endAtOnceHook) endAtOnceHook();
   }
 
+  // Start-up's rests between its rounds: recorded, not slept.
+  void pauseUntil(std::chrono::steady_clock::time_point until) override { pauses.push_back(until); }
+
   std::deque<std::string> addressAnswers;  // empty: accept the default
   std::deque<std::int16_t> boxAnswers;     // empty: Cancel for Retry/Cancel, OK otherwise
   std::function<void()> whileBoxOpen;      // runs while a box is "open", e.g. to send a tick
@@ -59,6 +63,7 @@ class ScriptedServices : public controller::PlatformServices {
   std::vector<Prompt> prompts;
   std::vector<Box> boxes;
   int endsAtOnce = 0;
+  std::vector<std::chrono::steady_clock::time_point> pauses;
 };
 
 }  // namespace orvane::testing
