@@ -72,7 +72,9 @@ void Program::letGoOfHost() {
   dispatcher_.reset();
   controller_.reset();  // queues the releases of whatever host objects it still holds
   wait_.title = nullptr;
+  releasing_ = true;
   hostThread_.finish();
+  releasing_ = false;
 }
 
 ExitStatus Program::exitStatus() const {
@@ -85,13 +87,25 @@ void Program::traceSessionEnd(const std::string& what) {
   if (trace_) trace_->write("session ending: " + what);
 }
 
-void Program::endSession() {
+void Program::traceReleases() {
+  traceSessionEnd(hostThread_.givenUp() ? "releases not waited for: the host did not answer"
+                                        : "releases done");
+}
+
+void Program::endSession(const std::string& why) {
+  if (sessionEnding_) return;
+  sessionEnding_ = true;
   if (trace_) {
-    trace_->write("session ending");
+    trace_->write("session ending: " + why);
     trace_->writeOpen("session ending: open: ");
   }
   wait_.endSession(SessionEndLimit);
   const ExitStatus status = exitStatus();
+  if (releasing_) {
+    traceSessionEnd("the run's releases are under way and are waited for");
+    endAfterReleases_ = true;  // end() finishes the job once they are done
+    return;
+  }
   const bool busy = dispatcher_ && dispatcher_->busy();
   if (controller_ && !controller_->runEnded()) {
     if (!busy) {
@@ -102,22 +116,27 @@ void Program::endSession() {
       traceSessionEnd("no reset sent: the unload's reset was sent already");
     } else {
       traceSessionEnd("the operation in progress is left; sending the unload's reset");
-      controller_->sendUnloadReset();
+      controller_->sendUnloadReset();  // queued behind the call in progress, which answers first
     }
   }
   if (busy) {
-    // An operation in progress still uses the host objects.
-    traceSessionEnd("releases not waited for: an operation still holds the host objects");
+    // The operation in progress keeps its handles on the host objects; the objects behind them
+    // are let go all the same.
+    hostThread_.releaseAll();
+    hostThread_.finish();
   } else {
     letGoOfHost();
-    traceSessionEnd(hostThread_.givenUp() ? "releases not waited for: the host did not answer"
-                                          : "releases done");
   }
+  traceReleases();
   endProcess(status);
 }
 
 int Program::end(int status) {
   letGoOfHost();
+  if (endAfterReleases_) {
+    traceReleases();
+    endProcess(status);
+  }
   if (hostThread_.givenUp()) {
     std::fflush(nullptr);
     std::_Exit(status);

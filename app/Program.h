@@ -112,13 +112,16 @@ class Program {
   int end() { return end(exitStatus()); }
 
   // The desktop session is ending with the window open (log-off, shut-down, an installer closing
-  // the program, a termination signal). Between operations the unload runs as the close box runs
-  // it; in the middle of one (a box open, a host call waiting) that operation is left where it is
-  // and only the unload's reset is sent, once the operator has chosen an address and unless the
-  // unload has sent it already. No host call may hold this up for more than SessionEndLimit, all
-  // of them together. Then the process ends through endProcess, with exitStatus(). The trace tells
-  // what was open when the end came, what was sent, and what became of the releases.
-  void endSession();
+  // the program, a termination signal); `why` names it for the trace. Between operations the
+  // unload runs as the close box runs it; in the middle of one (a box open, a host call waiting)
+  // that operation is left where it is: the unload's reset is sent, behind the call in progress,
+  // once the operator has chosen an address and unless the unload has sent it already; then the
+  // host objects are let go, as at the prompt's Cancel. No host call may hold this up for more than
+  // SessionEndLimit, all of them together. Then the process ends through endProcess, with
+  // exitStatus(). The trace tells what was open when the end came, what was sent, and what became
+  // of the releases. A second end while the first is running changes nothing; an end that comes
+  // while the run's own releases are waited for lets them finish under the same limit.
+  void endSession(const std::string& why);
   // Ends the process at once with a status; tests put something else here.
   std::function<void(int status)> endProcess = [](int status) {
     std::fflush(nullptr);
@@ -131,6 +134,7 @@ class Program {
   // already given up on the host.
   void letGoOfHost();
   void traceSessionEnd(const std::string& what);
+  void traceReleases();
 
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;
@@ -142,6 +146,9 @@ class Program {
   std::optional<panel::trace::WaitTrace> waitTrace_;
   std::optional<controller::Controller> controller_;
   std::optional<panel::Dispatcher> dispatcher_;
+  bool sessionEnding_ = false;
+  bool releasing_ = false;         // the run is over and its releases are waited for
+  bool endAfterReleases_ = false;  // a session end came meanwhile: end the process after them
 };
 
 // Opens the trace file the command line names, if any. A file that cannot be written is a mistake

@@ -28,6 +28,8 @@ constexpr const char* ThreadEnded = "the host thread has ended";
 // One access, from the controller's thread to the host thread and back. The host thread carries it
 // out and marks it done; the controller's thread reads the answer only once it is done, and never
 // if it has abandoned the access.
+class ThreadObject;
+
 struct HostAccess {
   explicit HostAccess(std::string name) : member(std::move(name)) {}
 
@@ -57,7 +59,9 @@ struct HostThread::Shared {
   bool stopping = false;  // no more accesses; the thread ends once the queue is empty
   bool ended = false;
   bool givenUp = false;
+  bool releasedAll = false;  // answers from now on are let go on the host thread
   std::exception_ptr enterError;
+  std::vector<std::weak_ptr<ThreadObject>> adopted;  // the controller's thread only
   std::weak_ptr<Shared> self;
 
   // The host thread.
@@ -105,7 +109,7 @@ void HostThread::Shared::hostLoop() {
     lock.lock();
     running = false;
     access->done = true;
-    if (access->abandoned) {
+    if (access->abandoned || releasedAll) {
       // Nobody reads this answer any more: whatever the host handed out is let go here.
       lock.unlock();
       access->result = Variant();
@@ -160,7 +164,7 @@ Variant HostThread::Shared::perform(std::shared_ptr<HostAccess> access) {
   CallWaiter::Outcome outcome = CallWaiter::Outcome::GivenUp;
   try {
     outcome = waiter.wait(access->member, answered);
-  } catch (...) {  // a waiter that fails cannot wait any longer
+  } catch (const std::exception&) {  // a waiter that fails cannot wait any longer
   }
   {
     const std::lock_guard lock(mutex);
@@ -205,13 +209,12 @@ class ThreadObject final : public Object {
  public:
   ThreadObject(std::shared_ptr<HostThread::Shared> shared, ObjectRef inner)
       : shared_(std::move(shared)), inner_(std::move(inner)) {}
-  ~ThreadObject() override {
-    shared_->release([inner = std::move(inner_)]() mutable { inner.reset(); });
-  }
+  ~ThreadObject() override { releaseInner(); }
   ThreadObject(const ThreadObject&) = delete;
   ThreadObject& operator=(const ThreadObject&) = delete;
 
   Variant call(std::string_view member, Args args) override {
+    throwIfReleased(member);
     auto access = std::make_shared<HostAccess>(std::string(member));
     // The host sees copies of the referenced fields; hostArgs point into them.
     access->outs.resize(args.size());
@@ -254,12 +257,14 @@ class ThreadObject final : public Object {
   }
 
   Variant get(std::string_view member) override {
+    throwIfReleased(member);
     return shared_->fromHost(shared_->perform(
         std::string(member),
         [target = inner_, name = std::string(member)] { return target->get(name); }));
   }
 
   void put(std::string_view member, const Variant& value) override {
+    throwIfReleased(member);
     shared_->perform(std::string(member),
                      [target = inner_, name = std::string(member), value = shared_->toHost(value)] {
                        target->put(name, value);
@@ -272,7 +277,15 @@ class ThreadObject final : public Object {
   const ObjectRef& inner() const { return inner_; }
   const HostThread::Shared* owner() const { return shared_.get(); }
 
+  void releaseInner() {
+    if (inner_) shared_->release([inner = std::move(inner_)]() mutable { inner.reset(); });
+  }
+
  private:
+  void throwIfReleased(std::string_view member) const {
+    if (!inner_) throw HostError(std::string(member), "the host objects have been released");
+  }
+
   std::shared_ptr<HostThread::Shared> shared_;
   ObjectRef inner_;
 };
@@ -341,7 +354,10 @@ Variant HostThread::Shared::fromHost(Variant value) {
 }
 
 ObjectRef HostThread::Shared::adopt(ObjectRef inner) {
-  return std::make_shared<ThreadObject>(self.lock(), std::move(inner));
+  auto wrapped = std::make_shared<ThreadObject>(self.lock(), std::move(inner));
+  std::erase_if(adopted, [](const std::weak_ptr<ThreadObject>& w) { return w.expired(); });
+  adopted.push_back(wrapped);
+  return wrapped;
 }
 
 // What goes back to the host goes as the host's own object or value.
@@ -411,10 +427,21 @@ void HostThread::run(std::string_view what, std::function<void()> work) {
   });
 }
 
+void HostThread::releaseAll() {
+  {
+    const std::lock_guard lock(shared_->mutex);
+    shared_->releasedAll = true;
+  }
+  for (const auto& object : shared_->adopted) {
+    if (const auto live = object.lock()) live->releaseInner();
+  }
+  shared_->adopted.clear();
+}
+
 void HostThread::finish() {
   try {
-    run("Release", [] {});      // queued behind every release, so they have all run once it has
-  } catch (const HostError&) {  // given up on before, or queued behind a hung call
+    run("Release", [] {});        // queued behind every release, so they have all run once it has
+  } catch (const HostError&) {    // given up on before, or queued behind a hung call
   } catch (const CallGivenUp&) {  // given up on now: nothing more is waited for
   }
 }

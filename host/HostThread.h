@@ -55,8 +55,8 @@ class ConditionHome final : public ThreadHome {
 //
 // When the operator gives up on a call, it fails with CallGivenUp, or throws
 // WaitCancelled when the operator ended the program meanwhile: every later access fails at once
-// with CallNotSent, without reaching the host thread, and the abandoned record stays with the host thread, where
-// whatever the host answers late is dropped.
+// with CallNotSent, without reaching the host thread, and the abandoned record stays with the host
+// thread, where whatever the host answers late is dropped.
 class HostThread {
  public:
   explicit HostThread(CallWaiter& waiter, std::unique_ptr<ThreadHome> home = nullptr);
@@ -72,6 +72,11 @@ class HostThread {
   // Runs any work on the host thread, waited for like a host call; its error is rethrown here.
   void run(std::string_view what, std::function<void()> work);
 
+  // Lets go of every host object handed out, on the host thread, while the controller's handles on
+  // them stay valid (an operation in progress may still hold them): any later access through them
+  // fails at once, and whatever a call in progress hands back is let go as it comes. For the end
+  // of a desktop session in the middle of an operation.
+  void releaseAll();
   // Waits, through the waiter, until the queued releases have run: a host that does not answer
   // them gets the box like any call, and giving up there ends the wait.
   void finish();

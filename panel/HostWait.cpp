@@ -52,18 +52,18 @@ void HostWait::pauseStartup(Clock::time_point until) {
 
 void HostWait::endStartup() {
   if (phase_ == Phase::Starting) phase_ = Phase::Running;
-  closeStartupWindowShown(false);
+  closeStartupWindowShown(Observer::StartupEnd::Ready);
 }
 
-void HostWait::closeStartupWindowShown(bool cancelled) {
+void HostWait::closeStartupWindowShown(Observer::StartupEnd why) {
   if (startupShown_.empty()) return;
   closeStartupWindow();
   startupShown_.clear();
-  if (observer) observer->startupWindowClosed(cancelled);
+  if (observer) observer->startupWindowClosed(why);
 }
 
 void HostWait::endSession(milliseconds limit) {
-  endStartup();
+  closeStartupWindowShown(Observer::StartupEnd::SessionEnded);
   phase_ = Phase::Ending;
   sessionDeadline_ = Clock::now() + limit;
 }
@@ -138,7 +138,7 @@ host::CallWaiter::Outcome HostWait::waitStarting(std::string_view member,
     if (phase_ == Phase::Ending) return waitEnding(answered);  // the session ended meanwhile
     if (phase_ == Phase::Running) return waitRunning(member, answered, Clock::now());
     if (startupCancelled_) {
-      closeStartupWindowShown(true);
+      closeStartupWindowShown(Observer::StartupEnd::Cancelled);
       return Outcome::Cancelled;
     }
     const auto now = Clock::now();

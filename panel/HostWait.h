@@ -59,8 +59,9 @@ class HostWait : public host::CallWaiter {
     virtual void boxShown(const Box& box) = 0;
     virtual void boxClosed(const Box& box, BoxAnswer answer) = 0;
     virtual void startupWindowShown(const std::string& title, const std::string& text) = 0;
-    // cancelled: by the operator; otherwise start-up has gone on to the prompt or a box.
-    virtual void startupWindowClosed(bool cancelled) = 0;
+    enum class StartupEnd { Ready, Cancelled, SessionEnded };
+    // Ready: start-up has gone on to the prompt or a box.
+    virtual void startupWindowClosed(StartupEnd why) = 0;
   };
 
   explicit HostWait(std::chrono::milliseconds limit,
@@ -121,7 +122,7 @@ class HostWait : public host::CallWaiter {
   // Start-up's regular look at the window's messages; shows or updates the start-up window once
   // start-up has lasted long enough.
   void lookDuringStartup(Clock::time_point now);
-  void closeStartupWindowShown(bool cancelled);
+  void closeStartupWindowShown(Observer::StartupEnd why);
   Outcome waitEnding(const std::function<bool()>& answered);
   std::chrono::milliseconds wholeSteps(Clock::duration waited) const;
   bool keepWaiting(std::string_view member, std::chrono::milliseconds waited,

@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
   window.attach(program.dispatcher());
   onTerminationSignals([&program](int signal) {
     program.endProcess = [signal](int) { endAsSignalled(signal); };
-    program.endSession();
+    program.endSession(signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM");
   });
   QObject::connect(&window, &panel::qt::PanelWindow::runFinished, &application,
                    &QCoreApplication::quit, Qt::QueuedConnection);

@@ -72,7 +72,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                [&claim](int address) { return claim.claim(address); }};
     app::Program program({panel, panel, waiter}, options, trace, qelvix, started);
     panel.attach(program.dispatcher());
-    panel.onSessionEnding([&program] { program.endSession(); });
+    panel.onSessionEnding([&program] { program.endSession("the Windows session end"); });
     if (options.followEvery) panel.followEvery(static_cast<UINT>(options.followEvery->count()));
     const int panelStatus = panel.run(showCommand);  // not 0 only after an unexpected error
     return program.end(panelStatus != 0 ? panelStatus : program.exitStatus());

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "panel/HostWait.h"
@@ -29,9 +30,14 @@ class HeadlessCallWaiter final : public HostWait {
   std::string startupTitle;
   bool startupWindowOpen = false;
   std::function<bool(const std::string& text)> operatorCancelsStartup;
+  // Runs once, the first time a call has kept the window waiting past the quick answer.
+  std::function<void()> whileWaiting;
 
  private:
-  void pumpPaintUntil(Clock::time_point until) override { sleepUntilWoken(until); }
+  void pumpPaintUntil(Clock::time_point until) override {
+    if (whileWaiting) std::exchange(whileWaiting, nullptr)();
+    sleepUntilWoken(until);
+  }
   void wakeWindow() override {}
   void setBusyCursor(bool busy) override { busyCursor = busy; }
   bool showBox(const Box& box) override;

@@ -42,11 +42,12 @@ void WaitTrace::startupWindowShown(const std::string& title, const std::string& 
   startupWindow_ = Shown{now, log_->opened(now, line)};
 }
 
-void WaitTrace::startupWindowClosed(bool cancelled) {
+void WaitTrace::startupWindowClosed(StartupEnd why) {
   if (startupWindow_) log_->closed(startupWindow_->open);
   startupWindow_.reset();
-  log_->write(cancelled ? "box StartupWindow -> Cancel"
-                        : "box StartupWindow -> closed: the host is ready");
+  log_->write(why == StartupEnd::Cancelled ? "box StartupWindow -> Cancel"
+              : why == StartupEnd::Ready   ? "box StartupWindow -> closed: the host is ready"
+                                           : "box StartupWindow -> closed: the session is ending");
 }
 
 }  // namespace orvane::panel::trace

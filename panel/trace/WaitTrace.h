@@ -27,7 +27,7 @@ class WaitTrace final : public HostWait::Observer {
   void boxShown(const HostWait::Box& box) override;
   void boxClosed(const HostWait::Box& box, BoxAnswer answer) override;
   void startupWindowShown(const std::string& title, const std::string& text) override;
-  void startupWindowClosed(bool cancelled) override;
+  void startupWindowClosed(StartupEnd why) override;
 
  private:
   using Clock = host::trace::TraceLog::Clock;

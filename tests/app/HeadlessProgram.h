@@ -37,7 +37,7 @@ struct HeadlessProgram {
       endedWith = status;
       throw controller::RunEnded{};
     };
-    program->endSession();
+    program->endSession("SIGTERM");
   }
   panel::HeadlessView view;
   testing::ScriptedServices services;

@@ -135,7 +135,7 @@ TEST(Program, TheEndOfTheSessionBetweenOperationsRunsTheUnloadAndReleasesTheHost
   ASSERT_EQ(p.sim().statusWord(0, 0), 1u << 4);
   const int resets = p.sim().resetCount(0);
 
-  p.program->endSession();
+  p.program->endSession("SIGTERM");
 
   EXPECT_EQ(p.endedWith, 0);
   EXPECT_EQ(p.sim().resetCount(0), resets + 1);
@@ -154,7 +154,7 @@ TEST(Program, TheEndOfTheSessionDuringAnOperationSendsTheResetAlone) {
     p.endedWith = status;
     throw controller::RunEnded{};  // the process would end here; unwind the test instead
   };
-  p.services.whileBoxOpen = [&p] { p.program->endSession(); };
+  p.services.whileBoxOpen = [&p] { p.program->endSession("SIGTERM"); };
 
   p.view.click({panel::ControlName::BalA_Button});
 
@@ -162,7 +162,7 @@ TEST(Program, TheEndOfTheSessionDuringAnOperationSendsTheResetAlone) {
   EXPECT_EQ(p.endedWith, 0);
   EXPECT_EQ(p.sim().resetCount(0), resets + 1);
   EXPECT_FALSE(p.program->controller().unloaded());  // Form_Unload did not run nested
-  EXPECT_EQ(p.sim().liveObjects(), 2);               // still the operation's
+  EXPECT_EQ(p.sim().liveObjects(), 0);               // let go behind the operation's handles
 }
 
 // A host that splits its slow start into quick calls (a Sleep that returns at once) is timed as a
@@ -241,7 +241,7 @@ TEST(Program, TheEndOfTheSessionReachesAStartOfQuickCalls) {
       resetsAtTheEnd = resets.load();
       ready = true;  // the process would be gone; let the start-up loop end instead
     };
-    if (!p.endedWith) p.program->endSession();
+    if (!p.endedWith) p.program->endSession("SIGTERM");
     return false;
   };
   p.view.load();

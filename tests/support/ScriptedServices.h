@@ -29,6 +29,7 @@ class ScriptedServices : public controller::PlatformServices {
   std::string inputBox(const std::string& prompt, const std::string& title,
                        const std::string& defaultText) override {
     prompts.push_back({prompt, title, defaultText});
+    if (whilePromptOpen) whilePromptOpen();
     if (addressAnswers.empty()) return defaultText;  // the operator presses OK
     std::string answer = addressAnswers.front();
     addressAnswers.pop_front();
@@ -59,6 +60,7 @@ class ScriptedServices : public controller::PlatformServices {
   std::deque<std::string> addressAnswers;  // empty: accept the default
   std::deque<std::int16_t> boxAnswers;     // empty: Cancel for Retry/Cancel, OK otherwise
   std::function<void()> whileBoxOpen;      // runs while a box is "open", e.g. to send a tick
+  std::function<void()> whilePromptOpen;   // runs while the address prompt is "open"
   std::function<void()> endAtOnceHook;     // runs when the program ends at once
   std::vector<Prompt> prompts;
   std::vector<Box> boxes;
