@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <regex>
 #include <sstream>
 
 namespace orvane::app {
@@ -51,7 +52,7 @@ std::optional<std::pair<std::string, int>> blockIn(const std::string& text) {
   std::string member = text.substr(0, colon);
   const auto from = colon == std::string::npos ? std::optional<int>(1)
                                                : numberIn(text.substr(colon + 1), 1, 1000000);
-  if (member.empty() || !from) return std::nullopt;
+  if (!host::sim::hasMember(member) || !from) return std::nullopt;
   return std::make_pair(std::move(member), *from);
 }
 
@@ -62,6 +63,8 @@ void addMilliseconds(CLI::App& app, const std::string& name, int& target, const 
       ->type_name("N")
       ->check(wholeNumber(lowest, highest, "milliseconds"));
 }
+
+constexpr const char* HelpPointer = "Run 'orvane-panel --help' to see the options.\n";
 
 constexpr const char* SimulatorFooter =
     "On every simulated switcher channel X3 carries about +9 V DC, so balance on a bus\n"
@@ -89,20 +92,7 @@ constexpr const char* QtOptionsWithValue[] = {"platform",
                                               "name",
                                               "visual",
                                               "qmljsdebugger",
-                                              "icon",
-                                              "font",
-                                              "fn",
-                                              "bg",
-                                              "background",
-                                              "fg",
-                                              "foreground",
-                                              "btn",
-                                              "button",
-                                              "inputstyle",
-                                              "im",
-                                              "ncols",
-                                              "cmap",
-                                              "graphicssystem"};
+                                              "icon"};
 constexpr const char* QtFlags[] = {"reverse", "widgetcount", "nograb",
                                    "dograb",  "sync",        "testability"};
 
@@ -113,7 +103,11 @@ std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     std::string_view name(argument);
-    if (!name.starts_with('-') || name == "-" || name == "--") {
+    if (name == "--") {  // everything after it is ours
+      ours.insert(ours.end(), arguments.begin() + static_cast<long>(i), arguments.end());
+      break;
+    }
+    if (!name.starts_with('-') || name == "-") {
       ours.push_back(argument);
       continue;
     }
@@ -124,8 +118,11 @@ std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
     if (std::ranges::any_of(QtFlags, named) && equals == std::string_view::npos) {
       qt.push_back(argument);
     } else if (std::ranges::any_of(QtOptionsWithValue, named)) {
-      qt.push_back(argument);
-      if (equals == std::string_view::npos && i + 1 < arguments.size()) {
+      // Qt reads the value only as the next argument: "-platform=offscreen" is handed on so.
+      qt.push_back("-" + std::string(bare));
+      if (equals != std::string_view::npos) {
+        qt.push_back(std::string(name.substr(equals + 1)));
+      } else if (i + 1 < arguments.size()) {
         qt.push_back(arguments[++i]);
       }
     } else {
@@ -134,6 +131,19 @@ std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
   }
   arguments = std::move(ours);
   return qt;
+}
+
+// The parser's own phrasing of a missing value, told the program's way.
+std::string inOurWords(const std::string& message) {
+  static const std::regex missingValue(R"(^(--[a-z-]+): \d+ required \S+ missing$)");
+  static const std::regex tooMany(R"(^(--[a-z-]+): At Most \d+ required but received \d+$)");
+  std::smatch found;
+  if (std::regex_match(message, found, missingValue)) return found[1].str() + " wants a value";
+  if (std::regex_match(message, found, tooMany)) return found[1].str() + " takes one value";
+  static const std::regex extras(R"(^The following arguments? (were|was) not expected: (.*)$)");
+  if (std::regex_match(message, found, extras))
+    return "not an option of this program: " + found[2].str();
+  return message;
 }
 
 }  // namespace
@@ -183,8 +193,9 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                  "write every host call, operator event and box\nto FILE (- for standard error), "
                  "one line each")
       ->type_name("FILE")
-      ->check(check([](const std::string& text) { return !text.empty(); },
-                    "needs a file name, or - for standard error"));
+      ->check(
+          check([](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
+                "needs a file name, or - for standard error"));
   if (onLinux) {
     app.add_option("--sim-addresses", addresses, "switchers that answer, e.g. 0,5 (default 0)")
         ->type_name("LIST")
@@ -221,7 +232,8 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                    "e.g.\nIOSWITCHER_GetFullStatus:4")
         ->type_name("MEMBER[:N]")
         ->check(check([](const std::string& text) { return blockIn(text).has_value(); },
-                      "wants a member name, optionally :N (N from 1)"));
+                      "wants a member of the simulated host, spelled exactly, optionally :N (N "
+                      "from 1)"));
   }
   app.footer(std::string(onLinux ? SimulatorFooter : "") + ExitStatusFooter);
   app.add_flag("--version", showVersion, "show the version and exit");
@@ -232,16 +244,13 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp&) {
-    return {std::nullopt, app.help(), false, false, 0, {}};
+    return {.text = app.help()};
   } catch (const CLI::ParseError& error) {
-    return {std::nullopt,
-            std::string(error.what()) + "\nRun 'orvane-panel --help' to see the options.\n",
-            true,
-            false,
-            ExitBadCommandLine,
-            {}};
+    return {.text = inOurWords(error.what()) + "\n" + HelpPointer,
+            .textIsError = true,
+            .exitStatus = ExitBadCommandLine};
   }
-  if (showVersion) return {std::nullopt, "orvane-panel " + version + "\n", false, true, 0, {}};
+  if (showVersion) return {.text = "orvane-panel " + version + "\n", .isVersion = true};
 
   options.hostTimeout = std::chrono::milliseconds(timeoutMs);
   options.sim.config.createDelay = std::chrono::milliseconds(createMs);
@@ -256,7 +265,7 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
     options.sim.blockMember = blocked->first;
     options.sim.blockFromCall = blocked->second;
   }
-  return {options, {}, false, false, 0, std::move(qtArguments)};
+  return {.options = options, .qtArguments = std::move(qtArguments)};
 }
 
 }  // namespace orvane::app

@@ -45,7 +45,7 @@ struct CommandLine {
   std::string text;
   bool textIsError = false;
   bool isVersion = false;
-  int exitStatus = 0;
+  ExitStatus exitStatus = ExitEnded;
   // On Linux, Qt's own options (-platform xcb, -display :1, -style=Fusion, ...), taken out of the
   // command line before it is read, for the program to hand to Qt.
   std::vector<std::string> qtArguments;

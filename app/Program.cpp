@@ -43,7 +43,8 @@ Program::Program(PanelParts panel, const Options& options,
     factory = hostThread_.wrap(std::move(real.factory));
     startupServices_.claimWith(std::move(real.claim));
   }
-  if (options.address) startupServices_.giveAddress(*options.address, trace);
+  if (options.address) startupServices_.giveAddress(*options.address);
+  startupServices_.traceTo(trace);
 
   // Start-up's services come first, so that an address given on the command line is no box.
   controller::PlatformServices* services = &startupServices_;
@@ -144,11 +145,6 @@ int Program::end(int status) {
   return status;
 }
 
-void StartupServices::giveAddress(int address, std::shared_ptr<host::trace::TraceLog> trace) {
-  givenAddress_ = address;
-  trace_ = std::move(trace);
-}
-
 std::string StartupServices::inputBox(const std::string& prompt, const std::string& title,
                                       const std::string& defaultText) {
   wait_.endStartup();
@@ -162,11 +158,7 @@ std::string StartupServices::inputBox(const std::string& prompt, const std::stri
   }
   if (!answer.empty() && claim_ && !claim_(controller::addressFromText(answer))) {
     // Another panel controls that switcher and has come to the front: this one leaves it alone.
-    if (trace_) {
-      trace_->write("another panel controls switcher " +
-                    host::decimalText(controller::addressFromText(answer)) +
-                    ": it was brought to the front, and this panel ends");
-    }
+    if (trace_) trace_->write(anotherPanelLine(controller::addressFromText(answer)));
     answer.clear();
   }
   addressChosen_ = !answer.empty();
@@ -182,6 +174,11 @@ std::int16_t StartupServices::messageBox(const std::string& text, std::int16_t s
 void StartupServices::endAtOnce() {
   wait_.endStartup();
   inner_->endAtOnce();
+}
+
+std::string anotherPanelLine(int address) {
+  return "another panel controls switcher " + std::to_string(address) +
+         ": it was brought to the front, and this panel ends";
 }
 
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,

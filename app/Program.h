@@ -53,7 +53,8 @@ class StartupServices final : public controller::PlatformServices {
 
   void wrap(controller::PlatformServices& inner) { inner_ = &inner; }
   // --address: the prompt is answered with it, and the trace (if any) says so.
-  void giveAddress(int address, std::shared_ptr<host::trace::TraceLog> trace);
+  void giveAddress(int address) { givenAddress_ = address; }
+  void traceTo(std::shared_ptr<host::trace::TraceLog> trace) { trace_ = std::move(trace); }
   void claimWith(std::function<bool(int address)> claim) { claim_ = std::move(claim); }
 
   std::string inputBox(const std::string& prompt, const std::string& title,
@@ -155,5 +156,9 @@ class Program {
 // of the command line: returns false with the reason in `error`.
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,
                std::string& error);
+
+// One panel per switcher: the line a trace gets when another panel of the desktop session
+// controls the switcher at `address` (and has been brought to the front).
+std::string anotherPanelLine(int address);
 
 }  // namespace orvane::app

@@ -45,7 +45,29 @@ void onTerminationSignals(const std::function<void(int signal)>& ending) {
   action.sa_handler = onTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    // A signal ignored when the program started (nohup, a background job) stays ignored.
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+// Until QApplication is up, Qt's messages are kept: a fatal one (no display, no platform plugin)
+// ends the program with its reason, before Qt aborts it.
+orvane::host::trace::TraceLog* noDisplayTrace = nullptr;
+std::string qtSaid;
+
+void onQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type != QtFatalMsg) {
+    qtSaid += message.toStdString() + "\n";
+    return;
+  }
+  const std::string reason = "no display could be opened";
+  if (noDisplayTrace) noDisplayTrace->write("the program could not start: " + reason);
+  std::fprintf(stderr, "orvane-panel: %s.\n%s", reason.c_str(), qtSaid.c_str());
+  std::fflush(nullptr);
+  std::_Exit(orvane::app::ExitStartFailed);
 }
 
 [[noreturn]] void endAsSignalled(int signal) {
@@ -80,6 +102,11 @@ int main(int argc, char** argv) {
   }
   if (trace) std::signal(SIGPIPE, SIG_IGN);
 
+  // With no display (or one that cannot be opened) Qt would abort the process; say so instead,
+  // and end as a start that failed.
+  noDisplayTrace = trace.get();
+  qInstallMessageHandler(onQtMessage);
+
   std::vector<char*> qtArgv{argv[0]};
   std::vector<std::string> qtArguments = read.qtArguments;
   for (auto& argument : qtArguments) qtArgv.push_back(argument.data());
@@ -87,6 +114,8 @@ int main(int argc, char** argv) {
   int qtArgc = static_cast<int>(qtArgv.size()) - 1;
   QApplication application(qtArgc, qtArgv.data());
   QApplication::setQuitOnLastWindowClosed(false);  // the run ends when the panel says so
+  qInstallMessageHandler(nullptr);
+  noDisplayTrace = nullptr;
 
   panel::qt::PanelWindow window;
   panel::qt::QtCallWaiter waiter(window, options.hostTimeout);

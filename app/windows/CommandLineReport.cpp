@@ -35,7 +35,7 @@ std::wstring boxText(const std::string& text) {
 }
 
 // On standard error when redirected, otherwise in a box under the heading.
-int report(std::string text, int exitStatus, const std::string& heading) {
+int report(std::string text, ExitStatus exitStatus, const std::string& heading) {
   while (!text.empty() && text.back() == '\n') text.pop_back();
   if (!writeIfRedirected(STD_ERROR_HANDLE, "orvane-panel: " + text + "\n")) {
     MessageBoxW(nullptr, boxText(heading + "\n\n" + text).c_str(), BoxTitle, MB_ICONERROR);
@@ -55,7 +55,7 @@ int reportCommandLine(const CommandLine& read) {
   return read.exitStatus;
 }
 
-int reportFailedStart(const std::string& text, int exitStatus) {
+int reportFailedStart(const std::string& text, ExitStatus exitStatus) {
   return report(text, exitStatus, "The program could not start.");
 }
 

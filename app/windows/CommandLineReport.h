@@ -14,6 +14,6 @@ namespace orvane::app {
 int reportCommandLine(const CommandLine& read);
 
 // A start-up that failed before the window: the same way, as a mistake. Returns the exit code.
-int reportFailedStart(const std::string& text, int exitStatus);
+int reportFailedStart(const std::string& text, ExitStatus exitStatus);
 
 }  // namespace orvane::app

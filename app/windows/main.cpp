@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,20 +44,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       app::readCommandLine(utf8Arguments(), app::Platform::Windows, ORVANE_VERSION_TEXT);
   if (!read.options) return app::reportCommandLine(read);
   const app::Options& options = *read.options;
-  // A trace file that cannot be written is a mistake of the command line, told before anything.
+  // One panel per switcher: a second panel for a switcher that a panel of this desktop session
+  // already controls brings that one to the front and ends, as Cancel at the prompt does. With
+  // --address this is known before the host is even created, and before the trace is opened, so
+  // that a second launch of the same shortcut adds its line to the first panel's trace instead of
+  // emptying it; otherwise the prompt's answer is checked before anything reaches the switcher. A
+  // simulated host is every panel's own.
+  app::SwitcherClaim claim;
+  if (options.address && !options.simulate && !claim.claim(*options.address)) {
+    if (options.tracePath) {
+      try {
+        const std::string& utf8 = *options.tracePath;
+        host::trace::TraceLog::open(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())),
+                                    host::trace::TraceLog::Mode::Append)
+            ->write(app::anotherPanelLine(*options.address));
+      } catch (const host::trace::TraceFileError&) {  // no trace then: the claim still holds
+      }
+    }
+    return app::ExitEnded;
+  }
+
+  // A trace file that cannot be written is a mistake of the command line, told as one.
   std::shared_ptr<host::trace::TraceLog> trace;
   std::string traceError;
   if (!app::openTrace(options, trace, traceError)) {
-    return app::reportFailedStart(traceError, app::ExitBadCommandLine);
-  }
-
-  // One panel per switcher: a second panel for a switcher that a panel of this desktop session
-  // already controls brings that one to the front and ends, as Cancel at the prompt does. With
-  // --address this is known before the host is even created; otherwise the prompt's answer is
-  // checked before anything reaches the switcher. A simulated host is every panel's own.
-  app::SwitcherClaim claim;
-  if (options.address && !options.simulate && !claim.claim(*options.address)) {
-    return app::ExitEnded;
+    return app::reportCommandLine(
+        {.text = traceError + "\n", .textIsError = true, .exitStatus = app::ExitBadCommandLine});
   }
 
   try {
@@ -74,8 +87,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession("the Windows session end"); });
     if (options.followEvery) panel.followEvery(static_cast<UINT>(options.followEvery->count()));
-    const int panelStatus = panel.run(showCommand);  // not 0 only after an unexpected error
-    return program.end(panelStatus != 0 ? panelStatus : program.exitStatus());
+    panel.run(showCommand);
+    return program.end(panel.failedUnexpectedly() ? app::ExitSoftware : program.exitStatus());
   } catch (const std::exception& error) {  // no window, no apartment: the program cannot start
     return app::reportFailedStart(error.what(), app::ExitStartFailed);
   }

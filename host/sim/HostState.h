@@ -65,5 +65,7 @@ struct HostState {
 
 // The "Qelvix.Application" object.
 ObjectRef makeApplication(std::shared_ptr<HostState> state);
+// Whether the simulated host has a member of this name (spelled exactly).
+bool hasMember(std::string_view member);
 
 }  // namespace orvane::host::sim::detail

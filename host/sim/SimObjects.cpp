@@ -364,6 +364,12 @@ class ApplicationObject final : public SimObject {
 
 }  // namespace
 
+bool hasMember(std::string_view member) {
+  return switcherMethod(member) || switcherConstant(member) || member == "IOSwitcher" ||
+         member == "IsInitialised" || member == "Sleep" || member == "ORVANE_ShowErrorMessages" ||
+         member == "CreateObject(Qelvix.Application)";
+}
+
 ObjectRef makeApplication(std::shared_ptr<HostState> state) {
   return std::make_shared<ApplicationObject>(std::move(state));
 }

@@ -112,4 +112,8 @@ int SimulatedHost::liveObjects() const {
   return state_->liveObjects;
 }
 
+bool hasMember(std::string_view member) {
+  return detail::hasMember(member);
+}
+
 }  // namespace orvane::host::sim

@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/Object.h"
@@ -70,6 +71,10 @@ struct FaultSpec {
 // whole simulated application; the objects it hands out share its state. One thread at a time uses
 // it: the program's host thread makes the calls, and tests arm faults and inspect it between
 // calls. Only releaseBlocked() may come from another thread while a call runs.
+// Whether the simulated host has a member of this name, spelled exactly as the host spells it;
+// "CreateObject(Qelvix.Application)" stands for creating the application.
+bool hasMember(std::string_view member);
+
 class SimulatedHost {
  public:
   explicit SimulatedHost(SimConfig config = {});

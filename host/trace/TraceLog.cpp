@@ -8,11 +8,11 @@ namespace orvane::host::trace {
 
 namespace {
 
-std::FILE* openForWriting(const std::filesystem::path& path) {
+std::FILE* openForWriting(const std::filesystem::path& path, bool append) {
 #ifdef _WIN32
-  return _wfopen(path.c_str(), L"wb");  // wide names: a trace may go to any folder
+  return _wfopen(path.c_str(), append ? L"ab" : L"wb");  // wide names: any folder will do
 #else
-  return std::fopen(path.c_str(), "wb");
+  return std::fopen(path.c_str(), append ? "ab" : "wb");
 #endif
 }
 
@@ -23,12 +23,12 @@ std::string displayName(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::shared_ptr<TraceLog> TraceLog::open(const std::filesystem::path& path) {
+std::shared_ptr<TraceLog> TraceLog::open(const std::filesystem::path& path, Mode mode) {
   if (path == "-") return std::make_shared<TraceLog>(stderr, "standard error", false);
   const std::string name = displayName(path);
   if (name.empty()) throw TraceFileError("the trace needs a file name");
   errno = 0;
-  std::FILE* out = openForWriting(path);
+  std::FILE* out = openForWriting(path, mode == Mode::Append);
   if (out == nullptr) {
     const std::string reason = errno != 0 ? std::strerror(errno) : "it cannot be created";
     throw TraceFileError("cannot write the trace to " + name + ": " + reason);

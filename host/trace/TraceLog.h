@@ -29,8 +29,11 @@ class TraceLog {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // "-" is standard error. Throws TraceFileError when the file cannot be created.
-  static std::shared_ptr<TraceLog> open(const std::filesystem::path& path);
+  // "-" is standard error. Throws TraceFileError when the file cannot be created. Appending leaves
+  // what the file holds (another panel's trace) as it is.
+  enum class Mode { Replace, Append };
+  static std::shared_ptr<TraceLog> open(const std::filesystem::path& path,
+                                        Mode mode = Mode::Replace);
 
   // Writes to an open stream; closes it at the end when owned. Failures are reported on `errors`.
   TraceLog(std::FILE* out, std::string name, bool owned, std::FILE* errors = stderr);

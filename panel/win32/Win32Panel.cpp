@@ -74,12 +74,11 @@ void Win32Panel::attach(Dispatcher& dispatcher) {
   setRaisedEvents(&dispatcher);
 }
 
-int Win32Panel::run(int showCommand) {
+void Win32Panel::run(int showCommand) {
   if (load()) {
     show(showCommand);
     messageLoop();
   }
-  return exitCode();
 }
 
 bool Win32Panel::load() {
@@ -115,12 +114,6 @@ int Win32Panel::messageLoop() {
   return code;
 }
 
-int Win32Panel::exitCode() const {
-  if (fatal_) return 3;
-  if (dispatcher_ && dispatcher_->failure()) return 1;
-  return 0;
-}
-
 // --- window messages ---
 
 LRESULT CALLBACK Win32Panel::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -148,7 +141,7 @@ LRESULT CALLBACK Win32Panel::windowProc(HWND hwnd, UINT message, WPARAM wParam, 
   MessageBoxW(nullptr,
               toWide("The program met an unexpected error.\r\n\r\n" + *self->fatal_).c_str(),
               toWide(std::string(WindowCaptionAtLoad)).c_str(), MB_ICONERROR);
-  PostQuitMessage(3);
+  PostQuitMessage(0);
   return 0;
 }
 

@@ -34,14 +34,14 @@ class Win32Panel final : public View, public controller::PlatformServices {
   // The follow timer (--follow-ms): started once the window is shown.
   void followEvery(UINT milliseconds) { followPeriod_ = milliseconds; }
 
-  // Load, show and pump until the run ends; returns the program's exit code (0, or 1 when the
-  // start-up failed, 3 after an unexpected error).
-  int run(int showCommand);
+  // Load, show and pump until the run ends.
+  void run(int showCommand);
   // Runs Form_Load; true when the window is to be shown, false when the run ended during start-up.
   bool load();
   void show(int showCommand);
   int messageLoop();
-  int exitCode() const;
+  // An error of the program's own escaped a window message: the run ended there.
+  bool failedUnexpectedly() const { return fatal_.has_value(); }
 
   // View
   void setBackColor(ControlId control, Colour colour) override;

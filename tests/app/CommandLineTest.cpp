@@ -30,9 +30,10 @@ TEST(CommandLine, TheTraceIsOffUntilAFileIsNamedEitherWay) {
 TEST(CommandLine, QtsOptionsAreHandedOnAndEverythingElseIsRead) {
   const std::vector<std::pair<Arguments, Arguments>> cases = {
       {{"-platform", "offscreen", "--trace", "x.trace"}, {"-platform", "offscreen"}},
-      {{"--trace", "x.trace", "-style=Fusion", "-reverse"}, {"-style=Fusion", "-reverse"}},
+      {{"--trace", "x.trace", "-style=Fusion", "-reverse"}, {"-style", "Fusion", "-reverse"}},
       {{"-display", ":7", "--sim-seed", "3", "--platform", "xcb"},
-       {"-display", ":7", "--platform", "xcb"}},
+       {"-display", ":7", "-platform", "xcb"}},
+      {{"-platform=offscreen"}, {"-platform", "offscreen"}},  // Qt reads only the split form
       {{"--trace", "-"}, {}},
   };
   for (const auto& [arguments, qt] : cases) {
@@ -73,8 +74,10 @@ TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
 // Each mistake is told with the option's name first, the same by both programs, with status 2.
 TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
   const std::vector<std::pair<Arguments, std::string>> mistakes = {
-      {{"--trace"}, "--trace: "},
+      {{"--trace"}, "--trace wants a value"},
       {{"--trace="}, "--trace: "},
+      {{"--trace", "--address", "3"}, "--trace wants a value"},
+      {{"--address", "3", "--address", "4"}, "--address takes one value"},
       {{"--trace", ""}, "--trace: needs a file name, or - for standard error"},
       {{"--host-timeout-ms", "0"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
       {{"--host-timeout-ms=abc"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
@@ -93,10 +96,21 @@ TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
       EXPECT_TRUE(read.textIsError);
       EXPECT_EQ(read.exitStatus, ExitBadCommandLine);
       EXPECT_NE(read.text.find(expected), std::string::npos) << read.text;
+      EXPECT_TRUE(read.text.ends_with("Run 'orvane-panel --help' to see the options.\n"));
     }
   }
+  // Qt 5's names that Qt 6 no longer reads, and anything after "--", are not Qt's.
   for (const auto& arguments : std::vector<Arguments>{
-           {"--sim-addresses", "65"}, {"--sim-block", ":3"}, {"--sim-seed", "-1"}}) {
+           {"-bg", "red"}, {"-fn", "fixed"}, {"-graphicssystem", "raster"}, {"--", "-reverse"}}) {
+    const auto read = onLinux(arguments);
+    EXPECT_FALSE(read.options) << arguments[0];
+    EXPECT_NE(read.text.find("not an option of this program"), std::string::npos) << read.text;
+  }
+  for (const auto& arguments : std::vector<Arguments>{{"--sim-addresses", "65"},
+                                                      {"--sim-block", ":3"},
+                                                      {"--sim-block", "Nope"},
+                                                      {"--sim-block", "ioswitcher_getfullstatus"},
+                                                      {"--sim-seed", "-1"}}) {
     const auto read = onLinux(arguments);
     EXPECT_FALSE(read.options) << arguments[0];
     EXPECT_EQ(read.text.rfind(arguments[0] + ": wants", 0), 0u) << read.text;
