@@ -75,8 +75,8 @@ TEST(CommandLine, SimulatorOptionsAndTheTimeoutAreRead) {
 TEST(CommandLine, MistakesAreToldTheSameWayByBothPrograms) {
   const std::vector<std::pair<Arguments, std::string>> mistakes = {
       {{"--trace"}, "--trace wants a value"},
-      {{"--trace="}, "--trace: "},
-      {{"--trace", "--address", "3"}, "--trace wants a value"},
+      {{"--trace="}, "--trace wants a value"},
+      {{"--trace", "--address", "3"}, "--trace: needs a file name"},
       {{"--address", "3", "--address", "4"}, "--address takes one value"},
       {{"--trace", ""}, "--trace: needs a file name, or - for standard error"},
       {{"--host-timeout-ms", "0"}, "--host-timeout-ms: wants milliseconds from 1 to 3600000"},
