@@ -145,24 +145,29 @@ int Program::end(int status) {
   return status;
 }
 
-std::string StartupServices::inputBox(const std::string& prompt, const std::string& title,
-                                      const std::string& defaultText) {
+std::optional<std::string> StartupServices::inputBox(const std::string& prompt,
+                                                     const std::string& title,
+                                                     const std::string& defaultText) {
   wait_.endStartup();
-  std::string answer;
-  if (givenAddress_) {
-    answer = host::decimalText(static_cast<std::int16_t>(*givenAddress_));
-    if (trace_)
-      trace_->write("address " + answer + " from the command line (--address): no prompt");
-  } else {
-    answer = inner_->inputBox(prompt, title, defaultText);
+  auto answer = givenAddress_ ? addressGiven() : inner_->inputBox(prompt, title, defaultText);
+  if (answer && !answer->empty() && !claimed(controller::addressFromText(*answer))) {
+    answer = std::nullopt;  // as Cancel at the prompt
   }
-  if (!answer.empty() && claim_ && !claim_(controller::addressFromText(answer))) {
-    // Another panel controls that switcher and has come to the front: this one leaves it alone.
-    if (trace_) trace_->write(anotherPanelLine(controller::addressFromText(answer)));
-    answer.clear();
-  }
-  addressChosen_ = !answer.empty();
+  addressChosen_ = answer && !answer->empty();
   return answer;
+}
+
+std::string StartupServices::addressGiven() const {
+  const std::string answer = host::decimalText(static_cast<std::int16_t>(*givenAddress_));
+  if (trace_) trace_->write("address " + answer + " from the command line (--address): no prompt");
+  return answer;
+}
+
+// Another panel controls that switcher and has come to the front: this one leaves it alone.
+bool StartupServices::claimed(int address) const {
+  if (!claim_ || claim_(address)) return true;
+  if (trace_) trace_->write(anotherPanelLine(address));
+  return false;
 }
 
 std::int16_t StartupServices::messageBox(const std::string& text, std::int16_t style,

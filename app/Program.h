@@ -57,8 +57,8 @@ class StartupServices final : public controller::PlatformServices {
   void traceTo(std::shared_ptr<host::trace::TraceLog> trace) { trace_ = std::move(trace); }
   void claimWith(std::function<bool(int address)> claim) { claim_ = std::move(claim); }
 
-  std::string inputBox(const std::string& prompt, const std::string& title,
-                       const std::string& defaultText) override;
+  std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
   std::int16_t messageBox(const std::string& text, std::int16_t style,
                           const std::string& title) override;
   void endAtOnce() override;
@@ -70,6 +70,9 @@ class StartupServices final : public controller::PlatformServices {
   bool addressChosen() const { return addressChosen_; }
 
  private:
+  std::string addressGiven() const;
+  bool claimed(int address) const;
+
   controller::PlatformServices* inner_ = nullptr;
   panel::HostWait& wait_;
   std::optional<int> givenAddress_;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -87,7 +88,8 @@ class InstantHost : public host::Object, public std::enable_shared_from_this<Ins
 // The operator accepts every default and answers OK.
 class AcceptingServices : public controller::PlatformServices {
  public:
-  std::string inputBox(const std::string&, const std::string&, const std::string& text) override {
+  std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                      const std::string& text) override {
     return text;
   }
   std::int16_t messageBox(const std::string&, std::int16_t, const std::string&) override {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -22,9 +23,10 @@ class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
 
-  // The modal input box: the typed text, or empty text when cancelled.
-  virtual std::string inputBox(const std::string& prompt, const std::string& title,
-                               const std::string& defaultText) = 0;
+  // The modal input box: the typed text (empty when the field was emptied), or nothing when
+  // cancelled. The controller takes both as empty text; the trace tells them apart.
+  virtual std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                              const std::string& defaultText) = 0;
   // A modal message box; returns the code of the button pressed. The text may hold CR LF.
   virtual std::int16_t messageBox(const std::string& text, std::int16_t style,
                                   const std::string& title) = 0;

@@ -44,7 +44,8 @@ void Controller::Form_Load() {
   s_.Msg_Text += "settings on";
   s_.Msg_Text += CrLf;
   s_.Msg_Text += "the back of the switcher to be controlled.";
-  s_.Address_Text = services_.inputBox(s_.Msg_Text, s_.Title_Text, s_.Address_Text);
+  s_.Address_Text =
+      services_.inputBox(s_.Msg_Text, s_.Title_Text, s_.Address_Text).value_or(std::string());
 
   setAddressFromText();
   if (s_.Address_Text.empty()) endAtOnce();  // Cancel, or an emptied box: no reset, no window

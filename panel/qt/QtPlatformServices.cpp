@@ -74,13 +74,15 @@ QWidget* QtPlatformServices::boxParent() const {
   return window_.isVisible() ? &window_ : nullptr;
 }
 
-std::string QtPlatformServices::inputBox(const std::string& prompt, const std::string& title,
-                                         const std::string& defaultText) {
+std::optional<std::string> QtPlatformServices::inputBox(const std::string& prompt,
+                                                        const std::string& title,
+                                                        const std::string& defaultText) {
   bool ok = false;
   const QString answer =
       QInputDialog::getText(boxParent(), QString::fromStdString(title), displayText(prompt),
                             QLineEdit::Normal, QString::fromStdString(defaultText), &ok);
-  return ok ? answer.toStdString() : std::string();
+  if (!ok) return std::nullopt;
+  return answer.toStdString();
 }
 
 std::int16_t QtPlatformServices::messageBox(const std::string& text, std::int16_t style,

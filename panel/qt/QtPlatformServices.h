@@ -17,8 +17,8 @@ class QtPlatformServices : public controller::PlatformServices {
   explicit QtPlatformServices(PanelWindow& window) : window_(window) {}
 
   // Cancel, or closing the box, gives empty text.
-  std::string inputBox(const std::string& prompt, const std::string& title,
-                       const std::string& defaultText) override;
+  std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
   // Style code: buttons in the low nibble (0 OK ... 5 Retry/Cancel), icon in 16/32/48/64.
   // Returns the pressed button's code; closing the box answers its Cancel (or its only) button.
   std::int16_t messageBox(const std::string& text, std::int16_t style,

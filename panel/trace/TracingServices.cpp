@@ -1,5 +1,6 @@
 #include "panel/trace/TracingServices.h"
 
+#include <optional>
 #include <string>
 
 #include "host/trace/TraceText.h"
@@ -10,17 +11,18 @@ namespace orvane::panel::trace {
 using host::trace::quotedText;
 using Clock = host::trace::TraceLog::Clock;
 
-std::string TracingServices::inputBox(const std::string& prompt, const std::string& title,
-                                      const std::string& defaultText) {
+std::optional<std::string> TracingServices::inputBox(const std::string& prompt,
+                                                     const std::string& title,
+                                                     const std::string& defaultText) {
   const auto shown = Clock::now();
   const std::string box = "box InputBox(" + quotedText(prompt) + ", " + quotedText(title) + ", " +
                           quotedText(defaultText) + ")";
-  std::string answer;
+  std::optional<std::string> answer;
   {
     const host::trace::OpenWhile open(*log_, shown, box);
     answer = inner_.inputBox(prompt, title, defaultText);
   }
-  log_->write(shown, box + " -> " + quotedText(answer));
+  log_->write(shown, box + (answer ? " -> " + quotedText(*answer) : " -> Cancel"));
   return answer;
 }
 

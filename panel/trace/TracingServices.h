@@ -18,8 +18,8 @@ class TracingServices final : public controller::PlatformServices {
   TracingServices(controller::PlatformServices& inner, std::shared_ptr<host::trace::TraceLog> log)
       : inner_(inner), log_(std::move(log)) {}
 
-  std::string inputBox(const std::string& prompt, const std::string& title,
-                       const std::string& defaultText) override;
+  std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
   std::int16_t messageBox(const std::string& text, std::int16_t style,
                           const std::string& title) override;
   void endAtOnce() override;

@@ -113,7 +113,8 @@ std::wstring runInputDialog(HWND owner, const std::wstring& prompt, const std::w
   DialogState state{&defaultText, {}};
   const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), form.get(), owner,
                                                  dialogProc, reinterpret_cast<LPARAM>(&state));
-  return result == IDOK ? state.answer : std::wstring();
+  if (result != IDOK) return std::nullopt;
+  return state.answer;
 }
 
 }  // namespace orvane::panel::win32

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace orvane::panel::win32 {
@@ -9,8 +10,9 @@ namespace orvane::panel::win32 {
 // The modal input box: a prompt, a one-line text field holding the default text (selected), OK
 // and Cancel. Built in memory, so the program needs no dialog resource. Returns the text typed, or
 // empty text when the operator cancels or closes the box.
-std::wstring runInputDialog(HWND owner, const std::wstring& prompt, const std::wstring& title,
-                            const std::wstring& defaultText);
+std::optional<std::wstring> runInputDialog(HWND owner, const std::wstring& prompt,
+                                           const std::wstring& title,
+                                           const std::wstring& defaultText);
 
 // The control ids inside the box, for tests that play the operator.
 inline constexpr int InputDialogPromptId = 100;

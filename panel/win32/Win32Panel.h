@@ -56,8 +56,8 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void close() override;
 
   // PlatformServices
-  std::string inputBox(const std::string& prompt, const std::string& title,
-                       const std::string& defaultText) override;
+  std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override;
   std::int16_t messageBox(const std::string& text, std::int16_t style,
                           const std::string& title) override;
   void endAtOnce() override;

@@ -119,9 +119,11 @@ namespace orvane::panel::win32 {
 using host::com::toUtf8;
 using host::com::toWide;
 
-std::string Win32Panel::inputBox(const std::string& prompt, const std::string& title,
-                                 const std::string& defaultText) {
-  return toUtf8(runInputDialog(owner(), toWide(prompt), toWide(title), toWide(defaultText)));
+std::optional<std::string> Win32Panel::inputBox(const std::string& prompt, const std::string& title,
+                                                const std::string& defaultText) {
+  const auto answer = runInputDialog(owner(), toWide(prompt), toWide(title), toWide(defaultText));
+  if (!answer) return std::nullopt;
+  return toUtf8(*answer);
 }
 
 std::int16_t Win32Panel::messageBox(const std::string& text, std::int16_t style,

@@ -52,6 +52,20 @@ TEST(ProgramTrace, RoundsInterruptedByOtherLinesAreEachCountedOnce) {
   EXPECT_EQ(rounds, 99);
 }
 
+TEST(ProgramTrace, CancelAtThePromptAndOkOnAnEmptyFieldReadDifferently) {
+  for (const auto& [answer, told] : std::vector<std::pair<std::optional<std::string>, std::string>>{
+           {std::nullopt, " -> Cancel"}, {"", " -> \"\""}}) {
+    TracedProgram p;
+    p.services.addressAnswers.push_back(answer);
+    p.view.load();
+    const auto all = p.lines();
+    EXPECT_TRUE(std::any_of(all.begin(), all.end(), [&told](const std::string& line) {
+      return line.starts_with("box InputBox(") && line.ends_with(told);
+    })) << told;
+    EXPECT_EQ(p.program->exitStatus(), ExitEnded);
+  }
+}
+
 // The operator gives up on a click's call: the box with its answer, the call named with its
 // arguments and marked as given up, then the lost connection.
 TEST(ProgramTrace, TheNotAnsweringBoxAndTheCallGivenUpOnAreWritten) {

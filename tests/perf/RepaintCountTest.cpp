@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "controller/Controller.h"
@@ -92,7 +93,8 @@ class FixedHost : public host::Object {
 
 class NoBoxes : public controller::PlatformServices {
  public:
-  std::string inputBox(const std::string&, const std::string&, const std::string& t) override {
+  std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                      const std::string& t) override {
     return t;
   }
   std::int16_t messageBox(const std::string&, std::int16_t, const std::string&) override {

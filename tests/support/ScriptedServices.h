@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,12 @@ class ScriptedServices : public controller::PlatformServices {
     std::string defaultText;
   };
 
-  std::string inputBox(const std::string& prompt, const std::string& title,
-                       const std::string& defaultText) override {
+  std::optional<std::string> inputBox(const std::string& prompt, const std::string& title,
+                                      const std::string& defaultText) override {
     prompts.push_back({prompt, title, defaultText});
     if (whilePromptOpen) whilePromptOpen();
     if (addressAnswers.empty()) return defaultText;  // the operator presses OK
-    std::string answer = addressAnswers.front();
+    auto answer = addressAnswers.front();
     addressAnswers.pop_front();
     return answer;
   }
@@ -57,11 +58,12 @@ class ScriptedServices : public controller::PlatformServices {
   // Start-up's rests between its rounds: recorded, not slept.
   void pauseUntil(std::chrono::steady_clock::time_point until) override { pauses.push_back(until); }
 
-  std::deque<std::string> addressAnswers;  // empty: accept the default
-  std::deque<std::int16_t> boxAnswers;     // empty: Cancel for Retry/Cancel, OK otherwise
-  std::function<void()> whileBoxOpen;      // runs while a box is "open", e.g. to send a tick
-  std::function<void()> whilePromptOpen;   // runs while the address prompt is "open"
-  std::function<void()> endAtOnceHook;     // runs when the program ends at once
+  std::deque<std::optional<std::string>>
+      addressAnswers;                     // nothing: Cancel  // empty: accept the default
+  std::deque<std::int16_t> boxAnswers;    // empty: Cancel for Retry/Cancel, OK otherwise
+  std::function<void()> whileBoxOpen;     // runs while a box is "open", e.g. to send a tick
+  std::function<void()> whilePromptOpen;  // runs while the address prompt is "open"
+  std::function<void()> endAtOnceHook;    // runs when the program ends at once
   std::vector<Prompt> prompts;
   std::vector<Box> boxes;
   int endsAtOnce = 0;

@@ -61,8 +61,8 @@ struct Operator : orvane::controller::PlatformServices {
     std::string text;
     std::int16_t style;
   };
-  std::string inputBox(const std::string&, const std::string&,
-                       const std::string& defaultText) override {
+  std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                      const std::string& defaultText) override {
     return defaultText;
   }
   std::int16_t messageBox(const std::string& text, std::int16_t style,

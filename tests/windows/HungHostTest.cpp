@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -93,7 +94,8 @@ void checkNotSent(const orvane::host::CallNotSent& error, const char* member) {
 
 // The operator, scripted: accepts the address prompt and every box, and remembers the boxes.
 struct Operator : orvane::controller::PlatformServices {
-  std::string inputBox(const std::string&, const std::string&, const std::string& d) override {
+  std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                      const std::string& d) override {
     return d;
   }
   std::int16_t messageBox(const std::string& text, std::int16_t style,

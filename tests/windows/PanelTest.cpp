@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "controller/Controller.h"
@@ -119,7 +120,8 @@ struct RaisedCounter : orvane::panel::RaisedEvents {
 
 // The operator's answers, scripted; ending at once goes to the panel as it would.
 struct Operator : orvane::controller::PlatformServices {
-  std::string inputBox(const std::string&, const std::string&, const std::string& d) override {
+  std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                      const std::string& d) override {
     if (answers.empty()) return d;
     std::string a = answers.front();
     answers.pop_front();

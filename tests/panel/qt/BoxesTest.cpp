@@ -122,7 +122,7 @@ TEST_F(BoxesTest, AddressBoxShowsTheFourLinePromptAndTheDefault) {
   EXPECT_EQ(value, QStringLiteral("0"));
 }
 
-TEST_F(BoxesTest, AddressBoxReturnsWhatWasTypedAndEmptyTextOnCancel) {
+TEST_F(BoxesTest, AddressBoxReturnsWhatWasTypedAndNothingOnCancel) {
   whenModalOpens([](QWidget* modal) {
     auto* dialog = qobject_cast<QInputDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
@@ -132,7 +132,7 @@ TEST_F(BoxesTest, AddressBoxReturnsWhatWasTypedAndEmptyTextOnCancel) {
   EXPECT_EQ(services.inputBox(AddressPrompt, "t", "0"), "5");
 
   whenModalOpens([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
-  EXPECT_EQ(services.inputBox(AddressPrompt, "t", "0"), "");
+  EXPECT_EQ(services.inputBox(AddressPrompt, "t", "0"), std::nullopt);
 }
 
 // No box of start-up may bring the hidden window onto the screen.
