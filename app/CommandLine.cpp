@@ -74,27 +74,17 @@ constexpr const char* ExitStatusFooter =
     "in the start-up window); 1 the program could not start; 2 a mistake on the\n"
     "command line; 3 the connection to the host or the switcher was lost.";
 
-// Qt's own options, as QApplication reads them: those that take a value (as the next argument or
-// after "="), and those that stand alone. Either may start with one dash or two.
-constexpr const char* QtOptionsWithValue[] = {"platform",
-                                              "platformpluginpath",
-                                              "platformtheme",
-                                              "plugin",
-                                              "qwindowgeometry",
-                                              "qwindowicon",
-                                              "qwindowtitle",
-                                              "session",
-                                              "display",
-                                              "geometry",
-                                              "style",
-                                              "stylesheet",
-                                              "title",
-                                              "name",
-                                              "visual",
-                                              "qmljsdebugger",
-                                              "icon"};
-constexpr const char* QtFlags[] = {"reverse", "widgetcount", "nograb",
-                                   "dograb",  "sync",        "testability"};
+// Qt 6's own options, as QApplication reads them: those that take a value (as the next argument;
+// "name=value" is handed on split), and those that stand alone. Either may start with one dash or
+// two. Qt 5's X11 options (-bg, -fn, -cmap, ...) are gone from Qt 6 and are mistakes here.
+constexpr std::string_view QtOptionsWithValue =
+    " platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon qwindowtitle"
+    " session display geometry style stylesheet title name visual qmljsdebugger icon ";
+constexpr std::string_view QtFlags = " reverse widgetcount nograb dograb sync testability ";
+
+bool listed(std::string_view names, std::string_view name) {
+  return !name.empty() && names.find(" " + std::string(name) + " ") != std::string_view::npos;
+}
 
 // Moves Qt's options out of `arguments` into the returned list, in their order.
 std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
@@ -114,10 +104,9 @@ std::vector<std::string> takeQtOptions(std::vector<std::string>& arguments) {
     name.remove_prefix(name.starts_with("--") ? 2 : 1);
     const auto equals = name.find('=');
     const std::string_view bare = name.substr(0, equals);
-    const auto named = [bare](const char* option) { return bare == option; };
-    if (std::ranges::any_of(QtFlags, named) && equals == std::string_view::npos) {
+    if (listed(QtFlags, bare) && equals == std::string_view::npos) {
       qt.push_back(argument);
-    } else if (std::ranges::any_of(QtOptionsWithValue, named)) {
+    } else if (listed(QtOptionsWithValue, bare)) {
       // Qt reads the value only as the next argument: "-platform=offscreen" is handed on so.
       qt.push_back("-" + std::string(bare));
       if (equals != std::string_view::npos) {

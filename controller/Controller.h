@@ -87,9 +87,6 @@ class Controller {
   bool unloadResetSent() const { return unloadResetSent_; }
   // True when the operator gave up on the unload's reset: the switcher may not have been reset.
   bool unloadResetGivenUp() const { return unloadResetGivenUp_; }
-  // Lets go of both host objects, as Form_Unload does after its reset; for the end of a desktop
-  // session that finds no address chosen (the prompt or the start-up window open).
-  void releaseHost();
 
  private:
   struct RelayRow;

@@ -81,13 +81,9 @@ void Controller::setAddressFromText() {
 
 void Controller::Form_Unload(std::int16_t& /*Cancel: never set, the close always proceeds*/) {
   sendUnloadReset();
-  releaseHost();
-  unloaded_ = true;
-}
-
-void Controller::releaseHost() {
   s_.Switcher.reset();
   s_.HostApp.reset();
+  unloaded_ = true;
 }
 
 // Sent once a run: a session end that comes while the unload's own reset waits for the host

@@ -1,5 +1,8 @@
 #include "panel/Dispatcher.h"
 
+#include <algorithm>
+#include <string>
+
 #include "controller/RunEnded.h"
 #include "host/AutomationError.h"
 #include "host/CallWaiter.h"
@@ -20,34 +23,55 @@ class Running {
   int& depth_;
 };
 
+// The event table: every handled event, the control whose click raises it (if any), the handler
+// it runs, named as the trace names it.
+struct EventRow {
+  EventKind kind;
+  std::optional<ControlName> clicked;
+  const char* handler;
+  void (controller::Controller::*run)();  // null for the three the dispatcher runs itself
+};
+
+using C = controller::Controller;
+using enum ControlName;
+constexpr EventRow EventTable[] = {
+    {EventKind::Load, {}, "Form_Load", &C::Form_Load},
+    {EventKind::Unload, {}, "Form_Unload", nullptr},
+    {EventKind::BusAClick, BusA, "BusA_Click", nullptr},
+    {EventKind::BusBClick, BusB, "BusB_Click", nullptr},
+    {EventKind::BalAClick, BalA_Button, "BalA_Button_Click", &C::BalA_Button_Click},
+    {EventKind::LoadAClick, LoadA_Button, "LoadA_Button_Click", &C::LoadA_Button_Click},
+    {EventKind::BalBClick, BalB_Button, "BalB_Button_Click", &C::BalB_Button_Click},
+    {EventKind::LoadBClick, LoadB_Button, "LoadB_Button_Click", &C::LoadB_Button_Click},
+    {EventKind::ResetClick, ResetButton, "ResetButton_Click", &C::ResetButton_Click},
+    {EventKind::PrevClick, PrevButton, "PrevButton_Click", &C::PrevButton_Click},
+    {EventKind::NextClick, NextButton, "NextButton_Click", &C::NextButton_Click},
+    {EventKind::DCClick, DCButton, "DCButton_Click", &C::DCButton_Click},
+    {EventKind::ModeClick, {}, "Mode_Droplist_Click", &C::Mode_Droplist_Click},
+    {EventKind::TimerTick, {}, "Timer1_Timer", &C::Timer1_Timer},
+    {EventKind::FollowTick, {}, "FollowTimer_Timer", &C::followSwitcher},
+};
+
+static_assert(std::ranges::all_of(EventTable, [](const EventRow& row) {
+  return &row - EventTable == static_cast<std::ptrdiff_t>(row.kind);
+}));
+
+const EventRow& rowOf(EventKind kind) {
+  return EventTable[static_cast<std::size_t>(kind)];  // in the order of EventKind
+}
+
 }  // namespace
 
 std::optional<ControlEvent> clickEventOf(ControlId id) {
-  using enum ControlName;
-  switch (id.name) {
-    case BusA:
-      return ControlEvent{EventKind::BusAClick, id.index};
-    case BusB:
-      return ControlEvent{EventKind::BusBClick, id.index};
-    case BalA_Button:
-      return ControlEvent{EventKind::BalAClick};
-    case LoadA_Button:
-      return ControlEvent{EventKind::LoadAClick};
-    case BalB_Button:
-      return ControlEvent{EventKind::BalBClick};
-    case LoadB_Button:
-      return ControlEvent{EventKind::LoadBClick};
-    case ResetButton:
-      return ControlEvent{EventKind::ResetClick};
-    case PrevButton:
-      return ControlEvent{EventKind::PrevClick};
-    case NextButton:
-      return ControlEvent{EventKind::NextClick};
-    case DCButton:
-      return ControlEvent{EventKind::DCClick};
-    default:
-      return std::nullopt;
+  for (const auto& row : EventTable) {
+    if (row.clicked == id.name) return ControlEvent{row.kind, id.index};
   }
+  return std::nullopt;
+}
+
+std::string handlerName(ControlEvent event) {
+  const bool indexed = event.kind == EventKind::BusAClick || event.kind == EventKind::BusBClick;
+  return rowOf(event.kind).handler + (indexed ? "(" + std::to_string(event.index) + ")" : "");
 }
 
 Dispatcher::Dispatcher(controller::Controller& controller, controller::PlatformServices& services)
@@ -138,38 +162,15 @@ void Dispatcher::endRunAtOnce() {
 }
 
 void Dispatcher::run(ControlEvent event) {
-  auto& c = controller_;
   switch (event.kind) {
-    case EventKind::Load:
-      return c.Form_Load();
     case EventKind::Unload:
       return unload();
     case EventKind::BusAClick:
-      return c.BusA_Click(event.index);
+      return controller_.BusA_Click(event.index);
     case EventKind::BusBClick:
-      return c.BusB_Click(event.index);
-    case EventKind::BalAClick:
-      return c.BalA_Button_Click();
-    case EventKind::LoadAClick:
-      return c.LoadA_Button_Click();
-    case EventKind::BalBClick:
-      return c.BalB_Button_Click();
-    case EventKind::LoadBClick:
-      return c.LoadB_Button_Click();
-    case EventKind::ResetClick:
-      return c.ResetButton_Click();
-    case EventKind::PrevClick:
-      return c.PrevButton_Click();
-    case EventKind::NextClick:
-      return c.NextButton_Click();
-    case EventKind::DCClick:
-      return c.DCButton_Click();
-    case EventKind::ModeClick:
-      return c.Mode_Droplist_Click();
-    case EventKind::TimerTick:
-      return c.Timer1_Timer();
-    case EventKind::FollowTick:
-      return c.followSwitcher();
+      return controller_.BusB_Click(event.index);
+    default:
+      return (controller_.*rowOf(event.kind).run)();
   }
 }
 

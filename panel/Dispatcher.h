@@ -11,6 +11,7 @@
 namespace orvane::panel {
 
 // The events that the program handles; every other event of every control is ignored.
+// In the order of the event table (Dispatcher.cpp).
 enum class EventKind {
   Load,
   Unload,
@@ -37,6 +38,8 @@ struct ControlEvent {
 
 // The click event of a control; nothing for the labels, the list and the timer, which raise none.
 std::optional<ControlEvent> clickEventOf(ControlId id);
+// The handler an event runs, as the trace names it: "BusA_Click(5)", "Timer1_Timer", "Form_Load".
+std::string handlerName(ControlEvent event);
 
 // Watches what the dispatcher does with each event; the call trace is one. Without an observer the
 // dispatcher does no work for it beyond one pointer test.

@@ -41,12 +41,17 @@ void HostWait::pauseStartup(Clock::time_point until) {
       lookDuringStartup(now);
       continue;
     }
-    const auto next = std::min(until, nextStartupLook_);
-    if (startupShown_.empty()) {
-      sleepUntilWoken(next);
-    } else {
-      pumpStartupUntil(next);
-    }
+    restDuringStartup(until);
+  }
+}
+
+// Until `until`, or the next look at the window's messages if that comes first.
+void HostWait::restDuringStartup(Clock::time_point until) {
+  const auto next = std::min(until, nextStartupLook_);
+  if (startupShown_.empty()) {
+    sleepUntilWoken(next);  // nothing on screen needs the messages before then
+  } else {
+    pumpStartupUntil(next);
   }
 }
 
@@ -147,11 +152,7 @@ host::CallWaiter::Outcome HostWait::waitStarting(std::string_view member,
       continue;
     }
     if (answered()) return Outcome::Answered;
-    if (startupShown_.empty()) {
-      sleepUntilWoken(nextStartupLook_);  // nothing on screen needs the messages before then
-    } else {
-      pumpStartupUntil(nextStartupLook_);
-    }
+    restDuringStartup(nextStartupLook_);
   }
 }
 

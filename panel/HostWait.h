@@ -122,6 +122,7 @@ class HostWait : public host::CallWaiter {
   // Start-up's regular look at the window's messages; shows or updates the start-up window once
   // start-up has lasted long enough.
   void lookDuringStartup(Clock::time_point now);
+  void restDuringStartup(Clock::time_point until);
   void closeStartupWindowShown(Observer::StartupEnd why);
   Outcome waitEnding(const std::function<bool()>& answered);
   std::chrono::milliseconds wholeSteps(Clock::duration waited) const;

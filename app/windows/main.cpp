@@ -86,7 +86,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     app::Program program({panel, panel, waiter}, options, trace, qelvix, started);
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession("the Windows session end"); });
-    if (options.followEvery) panel.followEvery(static_cast<UINT>(options.followEvery->count()));
+    if (options.followEvery) panel.followEvery(*options.followEvery);
     panel.run(showCommand);
     return program.end(panel.failedUnexpectedly() ? app::ExitSoftware : program.exitStatus());
   } catch (const std::exception& error) {  // no window, no apartment: the program cannot start

@@ -82,11 +82,8 @@ bool TraceLog::holdingBack(Held slot) const {
   return (slot == Held::Rounds ? heldRounds_ : heldEvent_).has_value();
 }
 
-// Both held-back lines, in the order their actions began.
+// Both held-back lines; start-up's rounds end before the first tick.
 void TraceLog::writeHeldBackLocked() {
-  if (heldRounds_ && heldEvent_ && heldEvent_->began < heldRounds_->began) {
-    writeHeldBackLocked(heldEvent_);
-  }
   writeHeldBackLocked(heldRounds_);
   writeHeldBackLocked(heldEvent_);
 }

@@ -258,8 +258,14 @@ void PanelWindow::setTickInterval(int milliseconds) {
   }
 }
 
+void PanelWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (followTimer_.interval() > 0 && !finished_) followTimer_.start();
+}
+
 void PanelWindow::followEvery(std::chrono::milliseconds period) {
-  if (!finished_) followTimer_.start(period);
+  followTimer_.setInterval(period);
+  if (isVisible() && !finished_) followTimer_.start();
 }
 
 // The operator picked an entry. The combo box shows it already; picking the entry that was

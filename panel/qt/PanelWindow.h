@@ -51,7 +51,7 @@ class PanelWindow : public QWidget {
   bool selectMode(std::int16_t index);
   std::int16_t modeIndex() const;
   void setTickInterval(int milliseconds);
-  // Starts the follow timer (--follow-ms), once the panel is up.
+  // --follow-ms: the follow timer's period, from when the window is shown.
   void followEvery(std::chrono::milliseconds period);
 
   // The run is over: stop the timers, take the window off the screen without unloading it.
@@ -62,6 +62,7 @@ class PanelWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void buildControls();

@@ -31,7 +31,4 @@ class EventTrace final : public DispatchObserver {
   std::shared_ptr<host::trace::TraceLog> log_;
 };
 
-// The handler an event runs: "BusA_Click(5)", "Timer1_Timer", "Form_Load".
-std::string handlerName(ControlEvent event);
-
 }  // namespace orvane::panel::trace

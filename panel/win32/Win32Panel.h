@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -32,7 +33,10 @@ class Win32Panel final : public View, public controller::PlatformServices {
   // What runs when the desktop session ends with the window open; it does not return.
   void onSessionEnding(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
   // The follow timer (--follow-ms): started once the window is shown.
-  void followEvery(UINT milliseconds) { followPeriod_ = milliseconds; }
+  // --follow-ms: the follow timer's period, from when the window is shown.
+  void followEvery(std::chrono::milliseconds period) {
+    followPeriod_ = static_cast<UINT>(period.count());
+  }
 
   // Load, show and pump until the run ends.
   void run(int showCommand);

@@ -63,8 +63,17 @@ done
   [ $? -eq 2 ] || fail "a trace file that cannot be created did not exit 2"
   grep -q -- "--trace: cannot write the trace to /nonexistent-orvane-folder/x.trace" \
     "$work/trace-error.log" || fail "no clear message for the trace file: $(cat "$work/trace-error.log")"
+  # No display, or one that cannot be opened: told, status 1, the reason in the trace.
+  for where in "" ":79"; do
+    DISPLAY="$where" "$program" --trace "$work/nodisplay.trace" > /dev/null 2> "$work/nodisplay.log"
+    [ $? -eq 1 ] || fail "no display ($where): did not exit 1: $(cat "$work/nodisplay.log")"
+    grep -q "no display could be opened" "$work/nodisplay.log" ||
+      fail "no display ($where): not told: $(cat "$work/nodisplay.log")"
+    grep -q "the program could not start: no display could be opened" "$work/nodisplay.trace" ||
+      fail "no display ($where): the trace does not say why"
+  done
 ) || exit 1
-step "command line: --bogus named with no display (exit 2), --trace FILE --bogus left FILE alone"
+step "command line: --bogus named with no display (exit 2), --trace FILE --bogus left FILE alone; no display told (exit 1)"
 
 # A display of our own.
 display=""
@@ -250,7 +259,7 @@ wait_pixel "$main" 145 1 "0,255,0" > /dev/null || fail "slow start: X5 did not t
 kill -TERM "$program_pid"
 ended 50 || fail "SIGTERM: the program did not end"
 [ "$status" -eq 143 ] || fail "SIGTERM: the program exited with status $status, not 143"
-has_lines "SIGTERM: " "$work/slow.trace" 'session ending$' 'event handled Form_Unload$' \
+has_lines "SIGTERM: " "$work/slow.trace" 'session ending: SIGTERM$' 'event handled Form_Unload$' \
   'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' 'host [0-9]+us release HostApp$' \
   'session ending: releases done$'
 grep -q 'box MsgBox' "$work/slow.trace" && fail "slow start: a box came during start-up"
@@ -297,4 +306,31 @@ ended 100 || fail "following: the program did not end after the close"
 has_lines "--address 5, following: " "$work/follow.trace" \
   'address 5 from the command line' 'event handled FollowTimer_Timer$'
 step "--address 5: panel of switcher 5 with no prompt; following showed the other client's X1 on bus B"
+
+# SIGTERM during an ordinary short call (a follow read of a host that takes 150 ms a call) is no
+# hung call: the call answers, the reset is sent behind it, and the host objects are let go.
+"$program" --address 0 --sim-latency-ms 150 --follow-ms 200 --trace "$work/short.trace" \
+  > "$work/program.log" 2>&1 &
+program_pid=$!
+wait_window "$title_main" > /dev/null || fail "short call: the panel did not appear"
+for _ in $(seq 50); do
+  tail -n 1 "$work/short.trace" | grep -q 'event handled FollowTimer_Timer$' && break
+  sleep 0.02
+done
+kill -TERM "$program_pid"
+ended 50 || fail "short call: SIGTERM did not end the program"
+has_lines "short call: " "$work/short.trace" 'session ending: SIGTERM$' \
+  'host [0-9]+us IOSwitcher.ORVANE_Reset\(&0, True, &.*\) -> True$' 'session ending: releases done$'
+step "short call: SIGTERM during a follow read sent the reset and let go of the host"
+
+# A signal ignored when the program started (nohup, a background job) stays ignored: SIGHUP leaves
+# it running; SIGTERM still ends it.
+(trap '' HUP; exec "$program" --address 0 > "$work/program.log" 2>&1) &
+program_pid=$!
+wait_window "$title_main" > /dev/null || fail "nohup: the panel did not appear"
+kill -HUP "$program_pid"
+ended 10 && fail "nohup: an ignored SIGHUP ended the program"
+kill -TERM "$program_pid"
+ended 50 || fail "nohup: SIGTERM did not end the program"
+step "nohup: SIGHUP ignored at start stayed ignored; SIGTERM ended the program"
 echo "30-qt-e2e: PASS"
