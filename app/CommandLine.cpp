@@ -72,7 +72,8 @@ constexpr const char* SimulatorFooter =
 constexpr const char* ExitStatusFooter =
     "Exit status: 0 the operator ended the run (also Cancel at the address prompt or\n"
     "in the start-up window); 1 the program could not start; 2 a mistake on the\n"
-    "command line; 3 the connection to the host or the switcher was lost.";
+    "command line; 3 the connection to the host or the switcher was lost (also when\n"
+    "the operator gave up waiting for it); 70 an unexpected internal error.";
 
 // Qt 6's own options, as QApplication reads them: those that take a value (as the next argument;
 // "name=value" is handed on split), and those that stand alone. Either may start with one dash or

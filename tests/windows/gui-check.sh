@@ -314,21 +314,28 @@ timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
 
 # Two panels for one switcher: the first (--address 0) controls it; a second with --address 0 and a
 # third that is given 0 at the prompt each end at once with exit code 0, and the server's log shows
-# no reset (nor array call) from them; the first panel keeps working.
+# no reset (nor array call) from them; the first panel keeps working. The second, launched with the
+# first's --trace (a copied shortcut), adds its line to that trace and leaves the rest as it was;
+# the third writes the same line into its own.
 calls="$work/two-panels.log"
 timeout 60 wine reg add "$hangKey" /v LogFile /d "$(winepath -w "$calls")" /f > /dev/null 2>&1
 switchingCalls() { tr -d '\r' < "$calls" 2> /dev/null | grep -cE '^call (ORVANE_Reset|SWITCHER_|IOSWITCHER_AddToArray)'; }
-wine "$bin/app/windows/orvane-panel.exe" --address 0 &
+firstTrace="$work/first.trace"
+wine "$bin/app/windows/orvane-panel.exe" --address 0 --trace "$(winepath -w "$firstTrace")" &
 first=$!
 if ! firstMain=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 30); then
   fail "two panels: the first panel (--address 0) did not come up without a prompt"
 else
   sleep 1
   before=$(switchingCalls)
-  wine "$bin/app/windows/orvane-panel.exe" --address 0 &
+  wine "$bin/app/windows/orvane-panel.exe" --address 0 --trace "$(winepath -w "$firstTrace")" &
   panel=$!
   if endedCleanly "two panels: the second (--address 0)" "" 0; then
-    wine "$bin/app/windows/orvane-panel.exe" &
+    if ! grep -q 'address 0 from the command line' "$firstTrace" ||
+      ! grep -q 'another panel controls switcher 0' "$firstTrace"; then
+      fail "two panels: the second panel harmed the first's trace, or wrote no line: $(tr -d '\r' < "$firstTrace" | head -3)"
+    fi
+    wine "$bin/app/windows/orvane-panel.exe" --trace "$(winepath -w "$work/third.trace")" &
     panel=$!
     # Return to the prompt (the start-up window, of the same title, may come first and ignores it)
     # until the panel has ended.
@@ -344,6 +351,8 @@ else
       after=$(switchingCalls)
       if [ "$after" -ne "$before" ]; then
         fail "two panels: the server saw $((after - before)) switching calls from the later panels"
+      elif ! grep -q 'another panel controls switcher 0' "$work/third.trace"; then
+        fail "two panels: the third panel's trace does not say another panel controls switcher 0"
       else
         clickX5 "$firstMain"
         for ((i = 0; i < 40; i++)); do
@@ -351,7 +360,7 @@ else
           sleep 0.25
         done
         if tr -d '\r' < "$calls" | grep -q '^call SWITCHER_AddChannel'; then
-          pass "two panels: the later two ended with 0 and sent nothing to the switcher; the first still switches X5"
+          pass "two panels: the later two ended with 0, sent nothing to the switcher and traced why, the first's trace intact; the first still switches X5"
         else
           fail "two panels: the first panel's click on X5 did not reach the server"
         fi
