@@ -115,16 +115,12 @@ class Program {
   int end(int status);
   int end() { return end(exitStatus()); }
 
-  // The desktop session is ending with the window open (log-off, shut-down, an installer closing
-  // the program, a termination signal); `why` names it for the trace. Between operations the
-  // unload runs as the close box runs it; in the middle of one (a box open, a host call waiting)
-  // that operation is left where it is: the unload's reset is sent, behind the call in progress,
-  // once the operator has chosen an address and unless the unload has sent it already; then the
-  // host objects are let go, as at the prompt's Cancel. No host call may hold this up for more than
-  // SessionEndLimit, all of them together. Then the process ends through endProcess, with
-  // exitStatus(). The trace tells what was open when the end came, what was sent, and what became
-  // of the releases. A second end while the first is running changes nothing; an end that comes
-  // while the run's own releases are waited for lets them finish under the same limit.
+  // The desktop session is ending with the window open (log-off, shut-down, a signal); `why` names
+  // it for the trace. Between operations the unload runs as the close box runs it; in the middle of
+  // one, that operation is left where it is: once an address is chosen the unload's reset is sent
+  // (behind the call in progress), then the host objects are let go. All host calls together get
+  // SessionEndLimit. Then the process ends through endProcess, with exitStatus(). Runs once; during
+  // the run's own release wait it lets that wait finish under the same limit.
   void endSession(const std::string& why);
   // Ends the process at once with a status; tests put something else here.
   std::function<void(int status)> endProcess = [](int status) {

@@ -36,10 +36,6 @@ void Controller::endAtOnce() {
   throw RunEnded{};
 }
 
-void Controller::hostGivenUp() {
-  lostConnection();
-}
-
 void Controller::closeWindow() {
   if (runEnded()) return;
   try {

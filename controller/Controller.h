@@ -41,9 +41,9 @@ class Controller {
   // the middle of an operation, which is left where it is. Sent at most once a run. Giving up on
   // it ends the run as a lost connection, with no box: the window is closing anyway.
   void sendUnloadReset();
-  // The operator gave up waiting for the host, whatever call it was: the connection is lost. Shows
-  // the lost-connection box and closes the window; throws RunEnded.
-  [[noreturn]] void hostGivenUp();
+  // The connection is lost (the operator gave up waiting for the host, whatever call it was, or a
+  // status poll failed): the lost-connection box, then the window closes; throws RunEnded.
+  [[noreturn]] void lostConnection();
   // An operator's close that came during an operation, run once it has ended: the window closes
   // and Form_Unload runs, as from the close box.
   void closeWindow();
@@ -100,7 +100,6 @@ class Controller {
   host::Object& switcher();
   host::Variant busConstant(int bus);
   void setAddressFromText();
-  [[noreturn]] void lostConnection();
   [[noreturn]] void endAtOnce();
   [[noreturn]] void closeMainWindow();
   void throwIfEnded() const;

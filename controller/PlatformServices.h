@@ -33,8 +33,7 @@ class PlatformServices {
   // The run is ending at once: stop the event loop without unloading the window. The controller
   // unwinds its own operation after this returns.
   virtual void endAtOnce() = 0;
-  // Start-up's wait for the host to be ready rests here between its rounds. A panel keeps its
-  // window alive meanwhile (paint, the start-up window and its Cancel).
+  // Start-up's rest between its rounds; a panel keeps its window alive meanwhile.
   virtual void pauseUntil(std::chrono::steady_clock::time_point until) {
     std::this_thread::sleep_until(until);
   }

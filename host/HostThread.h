@@ -72,10 +72,9 @@ class HostThread {
   // Runs any work on the host thread, waited for like a host call; its error is rethrown here.
   void run(std::string_view what, std::function<void()> work);
 
-  // Lets go of every host object handed out, on the host thread, while the controller's handles on
-  // them stay valid (an operation in progress may still hold them): any later access through them
-  // fails at once, and whatever a call in progress hands back is let go as it comes. For the end
-  // of a desktop session in the middle of an operation.
+  // The end of a session in the middle of an operation: every host object handed out is let go on
+  // the host thread, while the handles an operation may hold stay valid; an access through them
+  // fails at once, and whatever a call in progress hands back is let go as it comes.
   void releaseAll();
   // Waits, through the waiter, until the queued releases have run: a host that does not answer
   // them gets the box like any call, and giving up there ends the wait.

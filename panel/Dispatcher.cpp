@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "controller/RunEnded.h"
 #include "host/AutomationError.h"
@@ -93,16 +94,9 @@ bool Dispatcher::handle(ControlEvent event) {
   if (observer_) observer_->handling(event, false);
   runGuarded(event);
   if (observer_) observer_->handled(event);
-  runKeptClose();
+  // A close kept meanwhile; after a give-up the run has ended and the window is closed already.
+  if (std::exchange(closeKept_, false)) controller_.closeWindow();
   return true;
-}
-
-// The close is kept only while the run goes on: after a give-up the run has ended as a lost
-// connection, and the window is closed already.
-void Dispatcher::runKeptClose() {
-  if (!closeKept_ || busy()) return;
-  closeKept_ = false;
-  controller_.closeWindow();
 }
 
 void Dispatcher::listClickRaised() {
@@ -136,7 +130,7 @@ void Dispatcher::runGuarded(ControlEvent event) {
     // The run is over; the operation that was in progress has been abandoned.
   } catch (const host::CallGivenUp&) {
     try {
-      controller_.hostGivenUp();
+      controller_.lostConnection();
     } catch (const controller::RunEnded&) {
     }
   } catch (const host::WaitCancelled&) {

@@ -86,7 +86,6 @@ class Dispatcher : public RaisedEvents {
  private:
   void run(ControlEvent event);
   void runGuarded(ControlEvent event);
-  void runKeptClose();
   void unload();
   // Ends the run at once, as the controller does after Cancel at the address prompt.
   void endRunAtOnce();

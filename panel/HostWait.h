@@ -76,8 +76,7 @@ class HostWait : public host::CallWaiter {
   // took to come up counts too.
   void beginStartup(std::chrono::steady_clock::time_point began = std::chrono::steady_clock::now());
   void endStartup();
-  // Between start-up's calls: returns at `until`, looking at the window's messages as often as
-  // during a call, so that the start-up window comes and its Cancel is seen (by the next call).
+  // Between start-up's calls: returns at `until`, looking at the window's messages as a call does.
   void pauseStartup(std::chrono::steady_clock::time_point until);
   void endSession(std::chrono::milliseconds limit);
 

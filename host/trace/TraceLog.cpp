@@ -69,23 +69,22 @@ void TraceLog::writeLocked(Clock::time_point began, std::string_view text) {
 
 void TraceLog::holdBack(Held slot, Clock::time_point began, std::string text) {
   const std::lock_guard lock(mutex_);
-  (slot == Held::Rounds ? heldRounds_ : heldEvent_) = Line{began, std::move(text)};
+  held_[static_cast<int>(slot)] = Line{began, std::move(text)};
 }
 
 void TraceLog::dropHeldBack(Held slot) {
   const std::lock_guard lock(mutex_);
-  (slot == Held::Rounds ? heldRounds_ : heldEvent_).reset();
+  held_[static_cast<int>(slot)].reset();
 }
 
 bool TraceLog::holdingBack(Held slot) const {
   const std::lock_guard lock(mutex_);
-  return (slot == Held::Rounds ? heldRounds_ : heldEvent_).has_value();
+  return held_[static_cast<int>(slot)].has_value();
 }
 
 // Both held-back lines; start-up's rounds end before the first tick.
 void TraceLog::writeHeldBackLocked() {
-  writeHeldBackLocked(heldRounds_);
-  writeHeldBackLocked(heldEvent_);
+  for (auto& slot : held_) writeHeldBackLocked(slot);
 }
 
 void TraceLog::writeHeldBackLocked(std::optional<Line>& slot) {
@@ -97,7 +96,7 @@ void TraceLog::writeHeldBackLocked(std::optional<Line>& slot) {
 
 TraceLog::OpenId TraceLog::opened(Clock::time_point began, std::string text) {
   const std::lock_guard lock(mutex_);
-  writeHeldBackLocked(heldEvent_);
+  writeHeldBackLocked(held_[static_cast<int>(Held::Event)]);
   open_.push_back({nextOpen_, {began, std::move(text)}});
   return nextOpen_++;
 }

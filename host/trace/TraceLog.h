@@ -46,10 +46,9 @@ class TraceLog {
   void write(std::string_view text) { write(Clock::now(), text); }
   bool failed() const;
 
-  // Lines held back, each written before the next line that comes, unless dropped first; two
-  // slots that never share: a run of start-up rounds, written as one line once it ends, and a
-  // timer's event line, written only if its handler does something, but then as soon as its first
-  // host call begins, so that a read that hangs is never left without its event.
+  // Lines held back, each written before the next line, unless dropped first, in two slots: a run
+  // of start-up rounds, written as one line once it ends, and a timer's event line, written only
+  // if its handler calls the host, as that call begins (a hung read is never without its event).
   enum class Held { Rounds, Event };
   void holdBack(Held slot, Clock::time_point began, std::string text);
   void dropHeldBack(Held slot);
@@ -86,8 +85,7 @@ class TraceLog {
 
   Clock::time_point start_ = Clock::now();
   bool failed_ = false;
-  std::optional<Line> heldRounds_;
-  std::optional<Line> heldEvent_;
+  std::optional<Line> held_[2];  // by Held
   std::vector<Open> open_;
   OpenId nextOpen_ = 1;
 };

@@ -215,19 +215,11 @@ void Win32Panel::onCommand(WORD id, WORD code, HWND from) {
   if (const auto event = clickEventOf(c->tableRow->id)) send(*event);
 }
 
+// During an operation (the close came in while a host call pumped messages) the dispatcher keeps
+// the close and closes the window through the view once the operation has ended.
 void Win32Panel::onClose() {
-  if (closed_ || endedAtOnce_ || (dispatcher_ && dispatcher_->runEnded())) {
-    destroyWindow();
-    quit();
-    return;
-  }
-  if (dispatcher_ && dispatcher_->busy()) {
-    // An operation is running (the close came in while a host call pumped messages): the
-    // dispatcher keeps the close and closes the window through the view once it has ended.
-    dispatcher_->handle({EventKind::Unload});
-    return;
-  }
-  if (dispatcher_) dispatcher_->handle({EventKind::Unload});
+  const bool running = !closed_ && !endedAtOnce_ && dispatcher_ && !dispatcher_->runEnded();
+  if (running && !dispatcher_->handle({EventKind::Unload})) return;  // kept
   closed_ = true;
   destroyWindow();
   quit();
