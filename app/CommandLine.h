@@ -41,14 +41,14 @@ struct Options {
 // The command line read: the options to run with, or what to show before leaving at once (the
 // help, the version, or what is wrong) and the exit status to leave with.
 struct CommandLine {
-  std::optional<Options> options;
-  std::string text;
+  std::optional<Options> options{};
+  std::string text{};
   bool textIsError = false;
   bool isVersion = false;
   ExitStatus exitStatus = ExitEnded;
   // On Linux, Qt's own options (-platform xcb, -display :1, -style=Fusion, ...), taken out of the
   // command line before it is read, for the program to hand to Qt.
-  std::vector<std::string> qtArguments;
+  std::vector<std::string> qtArguments{};
 };
 
 // arguments: without the program's name. The whole command line is read before anything else
