@@ -99,8 +99,9 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-std::wstring runInputDialog(HWND owner, const std::wstring& prompt, const std::wstring& title,
-                            const std::wstring& defaultText) {
+std::optional<std::wstring> runInputDialog(HWND owner, const std::wstring& prompt,
+                                           const std::wstring& title,
+                                           const std::wstring& defaultText) {
   // Dialog units; laid out like the classic input box: the prompt with OK and Cancel to its right,
   // the text field across the bottom.
   DialogTemplate form(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,

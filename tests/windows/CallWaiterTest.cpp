@@ -142,10 +142,6 @@ std::function<bool()> isSet(const std::atomic<bool>& flag) {
   return [&flag] { return flag.load(); };
 }
 
-std::wstring toWide(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
-
 }  // namespace
 
 TEST_CASE("an answered call returns at once, also with a limit that has already passed") {
