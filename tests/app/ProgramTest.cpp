@@ -87,6 +87,35 @@ TEST(Program, AHostThatNeverAnswersAReleaseAfterACancelledPromptLetsTheProgramEn
   gate->openUp();  // the host thread is left to itself; it may finish now or never
 }
 
+// A session end that comes while the run's own releases are waited for does not run the session
+// end again: the releases finish, and only then does the process end, once.
+TEST(Program, ASessionEndDuringTheFinalReleaseWaitLetsTheReleasesFinishFirst) {
+  auto gate = std::make_shared<Gate>();
+  auto switcher = std::make_shared<StuckOnRelease>(gate, nullptr);
+  auto app = std::make_shared<StuckOnRelease>(gate, switcher);
+  RealHost real{[app](const std::string&) -> host::ObjectRef { return app; }, {}, {}};
+  switcher.reset();
+  app.reset();
+
+  HeadlessProgram p(Options{}, std::move(real));
+  p.services.addressAnswers.push_back(std::nullopt);  // Cancel at the address prompt
+  p.view.load();
+  int ends = 0;
+  bool releasedFirst = false;
+  p.program->endProcess = [&](int) {
+    ++ends;
+    const std::lock_guard lock(gate->mutex);
+    releasedFirst = gate->open;
+  };
+  p.waiter.whileWaiting = [&] {
+    p.program->endSession("SIGTERM");
+    gate->openUp();  // the host answers the releases
+  };
+  p.program->end();
+  EXPECT_EQ(ends, 1);
+  EXPECT_TRUE(releasedFirst);
+}
+
 // Each of start-up's three waits for the host: the start-up window comes instead of the box, and
 // its Cancel ends the program at once, with no reset and without waiting for the host.
 TEST(Program, TheStartupWindowsCancelEndsTheProgramAtOnceAtEachWaitForTheHost) {

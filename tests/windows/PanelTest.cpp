@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "controller/Controller.h"
@@ -129,12 +130,14 @@ struct Operator : orvane::controller::PlatformServices {
   }
   std::int16_t messageBox(const std::string& text, std::int16_t style,
                           const std::string&) override {
+    if (failOnBox) throw std::logic_error("a fault of the program's own");
     boxes.push_back(text);
     styles.push_back(style);
     return style == 5 ? 2 : 1;
   }
   void endAtOnce() override { panel->endAtOnce(); }
   std::deque<std::string> answers;
+  bool failOnBox = false;
   std::vector<std::string> boxes;
   std::vector<int> styles;
   Win32Panel* panel = nullptr;
@@ -406,6 +409,19 @@ TEST_CASE("Cancel at the address prompt ends the run at once: no window, no unlo
   CHECK_EQ(rig.sim.resetCount(0), 0);
   CHECK(!quitPending());
   CHECK(!rig.panel.failedUnexpectedly());
+}
+
+// Not a lost connection: the program ends as failed by its own fault (status 70).
+TEST_CASE("an error of the program's own that escapes a window message ends the run as such") {
+  Rig rig;
+  REQUIRE(rig.panel.load());
+  rig.op.failOnBox = true;
+  whenBoxOpens(L"Orvane I/O Switcher", [](HWND box) { PostMessageW(box, WM_COMMAND, IDOK, 0); });
+  click(rig.panel, busButton(0, 3));             // X3 carries DC
+  click(rig.panel, {ControlName::BalA_Button});  // the excessive-DC box: its service fails
+  CHECK(rig.panel.failedUnexpectedly());
+  MSG quit;
+  CHECK(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0);  // the run was ended
 }
 
 TEST_CASE("a host that cannot be created: the start-up box, no window, a failing exit code") {
