@@ -71,12 +71,13 @@ pixel() { /usr/bin/convert "$3" -format "%[pixel:p{$1,$2}]" info:; }
 # (MulDiv: halves away from zero).
 px() { echo $((($1 * $2 + 720) / 1440)); }
 
-# setDpi N: the DPI of the prefix's one screen. Every program started afterwards reads it; the
-# wineserver need not be restarted (which would cost a cold start of 8-10 s per density), and the
-# client area measured below shows whether the density took effect.
+# setDpi N: the DPI of the prefix's one screen, for every program started afterwards. The
+# wineserver is let end first (a cold start of some seconds per density): without it, a run at
+# 144 dpi once came up at the 120 dpi of the run before.
 setDpi() {
   timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
     > /dev/null 2>&1
+  timeout 60 wineserver -w > /dev/null 2>&1 || true
 }
 
 # The real program at one DPI: answer the address prompt, check the client area, click bus A's
