@@ -2,10 +2,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "controller/ControllerState.h"
 #include "controller/PlatformServices.h"
+#include "controller/Preset.h"
 #include "host/Object.h"
 #include "panel/View.h"
 
@@ -66,6 +68,12 @@ class Controller {
   // and the next operator action's own poll deals with what it finds.
   void followSwitcher();
 
+  // Presets, each run as one operation. readPreset reads the switcher as a follow read does (no
+  // reset, no box): none when it could not be read. recallPreset sets the switcher to the preset
+  // and tells in a box what it did not take.
+  std::optional<Preset> readPreset(const std::string& name);
+  void recallPreset(const Preset& preset);
+
   // Internal procedures; public so that tests can drive one at a time.
   void Process();
   void Get_Status();
@@ -95,6 +103,9 @@ class Controller {
   void balanceClick(const RelayRow& row);
   void loadClick(const RelayRow& row);
   void decodeStatusWord(const host::Variant& word, int bus);
+  bool readSwitcher();
+  Preset shownAsPreset(const std::string& name) const;
+  void tellWhatDiffers(const Preset& preset);
   std::string arrayName(int bus) const;
   host::Arg addressRef();
   host::Object& switcher();

@@ -7,8 +7,14 @@ namespace orvane::controller {
 
 void Controller::followSwitcher() {
   throwIfEnded();
-  if (!s_.Switcher) return;
-  // The answer is kept to itself: Call_OK is what the operations' own calls left there.
+  if (s_.Switcher) readSwitcher();
+}
+
+// The status read on its own: no reset, no box. Its answer is kept to itself: Call_OK is what the
+// operations' own calls left there. False when the switcher could not be read or a word could not
+// be decoded; the view repaints only the buttons whose colour changed.
+bool Controller::readSwitcher() {
+  throwIfEnded();
   bool read = false;
   skipOnFailure([&] {
     read = switcher()
@@ -16,10 +22,16 @@ void Controller::followSwitcher() {
                      {addressRef(), host::Arg::ref(s_.StatusA), host::Arg::ref(s_.StatusB)})
                .toBool();
   });
-  if (!read) return;
-  // The view repaints only the buttons whose colour changed.
-  skipOnFailure([&] { decodeStatusWord(s_.StatusA, 0); });
-  skipOnFailure([&] { decodeStatusWord(s_.StatusB, 1); });
+  if (!read) return false;
+  bool decoded = true;
+  for (int bus = 0; bus < 2; ++bus) {
+    try {
+      decodeStatusWord(bus == 0 ? s_.StatusA : s_.StatusB, bus);
+    } catch (const host::AutomationError&) {
+      decoded = false;
+    }
+  }
+  return decoded;
 }
 
 }  // namespace orvane::controller

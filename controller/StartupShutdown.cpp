@@ -13,8 +13,6 @@ namespace orvane::controller {
 namespace {
 
 constexpr const char* CrLf = "\r\n";
-constexpr const char* ModeCaptions[] = {"None",        "Input to Output", "Stereo Pairs",
-                                        "Termination", "Exclusive On",    "Exclusive Off"};
 
 }  // namespace
 
@@ -51,7 +49,7 @@ void Controller::Form_Load() {
   if (s_.Address_Text.empty()) endAtOnce();  // Cancel, or an emptied box: no reset, no window
 
   for (std::int16_t index = 0; index < 6; ++index) {
-    view_.addListEntry(ModeCaptions[index], index);
+    view_.addListEntry(std::string(LinkModeNames[static_cast<std::size_t>(index)]), index);
   }
   view_.setListIndex(0);  // runs Mode_Droplist_Click, which resets the switcher and polls
   throwIfEnded();

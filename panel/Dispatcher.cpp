@@ -51,6 +51,7 @@ constexpr EventRow EventTable[] = {
     {EventKind::ModeClick, {}, "Mode_Droplist_Click", &C::Mode_Droplist_Click},
     {EventKind::TimerTick, {}, "Timer1_Timer", &C::Timer1_Timer},
     {EventKind::FollowTick, {}, "FollowTimer_Timer", &C::followSwitcher},
+    {EventKind::Operation, {}, "Operation", nullptr},
 };
 
 static_assert(std::ranges::all_of(EventTable, [](const EventRow& row) {
@@ -97,6 +98,14 @@ bool Dispatcher::handle(ControlEvent event) {
   // A close kept meanwhile; after a give-up the run has ended and the window is closed already.
   if (std::exchange(closeKept_, false)) controller_.closeWindow();
   return true;
+}
+
+bool Dispatcher::runOperation(std::function<void()> operation) {
+  if (busy() || runEnded()) return false;
+  operation_ = std::move(operation);
+  const bool ran = handle({EventKind::Operation});
+  operation_ = nullptr;
+  return ran;
 }
 
 void Dispatcher::listClickRaised() {
@@ -163,6 +172,8 @@ void Dispatcher::run(ControlEvent event) {
       return controller_.BusA_Click(event.index);
     case EventKind::BusBClick:
       return controller_.BusB_Click(event.index);
+    case EventKind::Operation:
+      return operation_();
     default:
       return (controller_.*rowOf(event.kind).run)();
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,8 @@ enum class EventKind {
   TimerTick,
   // The follow timer (--follow-ms): reads the switcher's status between operations.
   FollowTick,
+  // An operation of the program's own (a preset's read or recall): see runOperation.
+  Operation,
 };
 
 struct ControlEvent {
@@ -72,6 +75,10 @@ class Dispatcher : public RaisedEvents {
   // for later (a close during an operation).
   bool handle(ControlEvent event);
 
+  // An operation of the program's own, run as an operator's event is: dropped while another runs,
+  // never nested, and guarded the same way. Returns false when it was dropped.
+  bool runOperation(std::function<void()> operation);
+
   void listClickRaised() override;
   void unloadRaised() override;
 
@@ -95,6 +102,7 @@ class Dispatcher : public RaisedEvents {
   int depth_ = 0;
   bool unloadRan_ = false;
   bool closeKept_ = false;
+  std::function<void()> operation_;
   std::optional<std::string> failure_;
   DispatchObserver* observer_ = nullptr;
 };

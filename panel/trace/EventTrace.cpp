@@ -12,6 +12,7 @@ bool isTick(ControlEvent event) {
 }  // namespace
 
 void EventTrace::handling(ControlEvent event, bool raised) {
+  if (event.kind == EventKind::Operation) return;  // the program writes its own line for it
   std::string line = (raised ? "event raised " : "event handled ") + handlerName(event);
   if (isTick(event)) {
     log_->holdBack(host::trace::TraceLog::Held::Event, host::trace::TraceLog::Clock::now(),
@@ -26,7 +27,7 @@ void EventTrace::handled(ControlEvent event) {
 }
 
 void EventTrace::dropped(ControlEvent event, Drop why) {
-  if (isTick(event)) return;
+  if (isTick(event) || event.kind == EventKind::Operation) return;
   log_->write("event dropped " + handlerName(event) +
               (why == Drop::Busy ? ": busy" : ": run ended"));
 }

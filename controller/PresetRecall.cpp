@@ -1,0 +1,91 @@
+// Presets: the switcher's routing read into one, and one recalled onto the switcher in one step.
+#include "controller/Controller.h"
+#include "controller/RunEnded.h"
+#include "controller/SkipAndContinue.h"
+
+namespace orvane::controller {
+
+namespace {
+
+constexpr const char* CrLf = "\r\n";
+
+}  // namespace
+
+std::optional<Preset> Controller::readPreset(const std::string& name) {
+  if (!readSwitcher()) return std::nullopt;
+  return shownAsPreset(name);
+}
+
+Preset Controller::shownAsPreset(const std::string& name) const {
+  Preset preset{name, s_.Link_Mode, {}, {s_.BalA_On, s_.BalB_On}, {s_.LoadA_On, s_.LoadB_On}};
+  for (int channel = 1; channel <= 16; ++channel) {
+    preset.on[0][channel - 1] = s_.BusA_State[channel];
+    preset.on[1][channel - 1] = s_.BusB_State[channel];
+  }
+  return preset;
+}
+
+// The mode first (its own reset turns every channel off), then the channels that differ, removals
+// before additions so that two sources are never joined on a bus for a moment, then Load and Bal
+// where they differ, Bal through the DC guard as a click goes. Each channel call names its bus's
+// array whatever the link mode: a preset states the end state. A poll ends it; what the switcher
+// did not take is told in a box.
+void Controller::recallPreset(const Preset& preset) {
+  using host::Arg;
+  throwIfEnded();
+  const bool modeChanges = preset.mode && *preset.mode != s_.Link_Mode;
+  if (modeChanges) {
+    view_.setListIndex(*preset.mode);  // runs Mode_Droplist_Click: reset and poll
+    throwIfEnded();
+  } else {
+    readSwitcher();
+  }
+  for (const bool adding : {false, true}) {
+    for (int bus = 0; bus < 2; ++bus) {
+      const auto& shown = bus == 0 ? s_.BusA_State : s_.BusB_State;
+      for (std::int16_t channel = 1; channel <= 16; ++channel) {
+        const bool wanted = preset.on[bus][channel - 1];
+        if (wanted == shown[channel] || wanted != adding) continue;
+        skipOnFailure([&] {
+          std::int16_t named = channel;
+          s_.Call_OK = switcher()
+                           .call(adding ? "SWITCHER_AddChannel" : "SWITCHER_RemoveChannel",
+                                 {Arg(arrayName(bus)), Arg::ref(named)})
+                           .toBool();
+        });
+      }
+    }
+  }
+  // The relays as the operator's clicks switch them: Bal through the DC guard and its box.
+  if (s_.LoadA_On != preset.load[0]) LoadA_Button_Click();
+  if (s_.LoadB_On != preset.load[1]) LoadB_Button_Click();
+  if (s_.BalA_On != preset.balance[0]) BalA_Button_Click();
+  if (s_.BalB_On != preset.balance[1]) BalB_Button_Click();
+  Get_Status();
+  tellWhatDiffers(preset);
+}
+
+void Controller::tellWhatDiffers(const Preset& preset) {
+  const Preset now = shownAsPreset(preset.name);
+  std::string differs;
+  for (int bus = 0; bus < 2; ++bus) {
+    const std::string busName = bus == 0 ? "Bus A: " : "Bus B: ";
+    for (int channel = 1; channel <= 16; ++channel) {
+      if (now.on[bus][channel - 1] == preset.on[bus][channel - 1]) continue;
+      differs +=
+          busName + channelName(channel) + (preset.on[bus][channel - 1] ? " is off" : " is on");
+      differs += CrLf;
+    }
+    if (now.load[bus] != preset.load[bus])
+      differs += busName + (preset.load[bus] ? "Load is off" : "Load is on") + CrLf;
+    if (now.balance[bus] != preset.balance[bus])
+      differs += busName + (preset.balance[bus] ? "Bal is off" : "Bal is on") + CrLf;
+  }
+  if (differs.empty()) return;
+  s_.Msg_Text =
+      "The switcher did not take the whole preset \"" + preset.name + "\":" + CrLf + CrLf + differs;
+  s_.Msg_Text.resize(s_.Msg_Text.size() - 2);  // no line break after the last line
+  services_.messageBox(s_.Msg_Text, box::ExclamationOk, s_.Title_Text);
+}
+
+}  // namespace orvane::controller
