@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/PresetFile.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -167,6 +169,20 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                  "control the switcher at address N (0 to 64)\nwithout asking for it")
       ->type_name("N")
       ->check(wholeNumber(0, 64, "a switcher address"));
+  std::string presetsPath;
+  std::string presetName;
+  app.add_option("--presets", presetsPath,
+                 "read and store presets in FILE instead of the\nuser's own presets.toml")
+      ->type_name("FILE")
+      ->check(
+          check([](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
+                "needs a file name"));
+  app.add_option("--preset", presetName,
+                 "recall the preset NAME once start-up has\nfinished (with --address: no click "
+                 "at all)")
+      ->type_name("NAME")
+      ->check(check([](const std::string& text) { return !text.starts_with("--"); },
+                    "needs a preset's name"));
   addMilliseconds(app, "--follow-ms", followMs,
                   "read the switcher's status every N ms between\noperations, to show what "
                   "others switch (off\nby default; at least 200)",
@@ -250,12 +266,31 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   if (address >= 0) options.address = address;
   if (followMs > 0) options.followEvery = std::chrono::milliseconds(followMs);
   if (!trace.empty()) options.tracePath = trace;
+  if (!presetsPath.empty()) options.presetsPath = presetsPath;
+  if (!presetName.empty()) options.presetName = presetName;
   if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);
   if (const auto blocked = blockIn(block)) {
     options.sim.blockMember = blocked->first;
     options.sim.blockFromCall = blocked->second;
   }
   return {.options = options, .qtArguments = std::move(qtArguments)};
+}
+
+std::optional<std::string> presetMistake(const Options& options) {
+  if (!options.presetName) return std::nullopt;
+  const PresetFile file = presetsFileOf(options);
+  try {
+    if (file.load().contains(*options.presetName)) return std::nullopt;
+    return "--preset: no preset \"" + *options.presetName + "\" in " + file.displayName();
+  } catch (const PresetFileError& error) {
+    return std::string("--preset: ") + error.what();
+  }
+}
+
+PresetFile presetsFileOf(const Options& options) {
+  if (!options.presetsPath) return PresetFile(defaultPresetsPath());
+  const std::string& utf8 = *options.presetsPath;
+  return PresetFile(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
 }
 
 }  // namespace orvane::app

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/ExitStatus.h"
+#include "app/PresetFile.h"
 #include "host/sim/SimulatedHost.h"
 
 namespace orvane::app {
@@ -34,7 +35,11 @@ struct Options {
   std::optional<std::chrono::milliseconds> followEvery;
   std::chrono::milliseconds hostTimeout{5000};
   std::optional<std::string> tracePath;  // "-" is standard error
-  bool simulate = false;                 // always on Linux
+  // --presets FILE: the presets file instead of the default one (as UTF-8).
+  std::optional<std::string> presetsPath;
+  // --preset NAME: recalled once start-up has finished.
+  std::optional<std::string> presetName;
+  bool simulate = false;  // always on Linux
   SimulatorOptions sim;
 };
 
@@ -50,6 +55,12 @@ struct CommandLine {
   // command line before it is read, for the program to hand to Qt.
   std::vector<std::string> qtArguments{};
 };
+
+// --preset NAME names a preset of the presets file: none when it does, else the mistake (the file
+// and the preset named), for the command line's report. Read before the host is created.
+std::optional<std::string> presetMistake(const Options& options);
+// The presets file the options name, or the default one.
+PresetFile presetsFileOf(const Options& options);
 
 // arguments: without the program's name. The whole command line is read before anything else
 // happens, so that a mistake is told even where no window could be shown.

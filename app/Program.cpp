@@ -31,7 +31,8 @@ Program::Program(PanelParts panel, const Options& options,
     : wait_(panel.wait),
       hostThread_(panel.wait, homeOf(options, real)),
       startupServices_(panel.wait),
-      trace_(trace) {
+      trace_(trace),
+      presets_(presetsFileOf(options)) {
   host::ObjectFactory factory;
   if (options.simulate) {
     simulated_.emplace(options.sim.config);
@@ -57,6 +58,7 @@ Program::Program(PanelParts panel, const Options& options,
     wait_.observer = &*waitTrace_;
     factory = host::trace::tracingFactory(std::move(factory), trace);
   }
+  services_ = services;
   controller_.emplace(panel.view, *services, std::move(factory));
   wait_.title = [this] { return controller_->state().Title_Text; };
   dispatcher_.emplace(*controller_, *services);

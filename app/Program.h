@@ -14,6 +14,7 @@
 #include "host/trace/TraceLog.h"
 #include "panel/Dispatcher.h"
 #include "panel/HostWait.h"
+#include "panel/PresetActions.h"
 #include "panel/trace/EventTrace.h"
 #include "panel/trace/TracingServices.h"
 #include "panel/trace/WaitTrace.h"
@@ -88,13 +89,13 @@ class StartupServices final : public controller::PlatformServices {
 // outside the host thread, so a call's duration includes the wait for it and a call given up on
 // shows as an error. The panel attaches the dispatcher to its window and runs its event loop.
 // Start-up's wait for the host begins with the program.
-class Program {
+class Program final : public panel::PresetActions {
  public:
   // started: when the process started; start-up's window is timed from then.
   Program(PanelParts panel, const Options& options, std::shared_ptr<host::trace::TraceLog> trace,
           RealHost real = {},
           std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now());
-  ~Program() { letGoOfHost(); }
+  ~Program() override { letGoOfHost(); }
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -122,6 +123,11 @@ class Program {
   // SessionEndLimit. Then the process ends through endProcess, with exitStatus(). Runs once; during
   // the run's own release wait it lets that wait finish under the same limit.
   void endSession(const std::string& why);
+  // Presets (the context menu, --preset): each a box where it goes wrong, and a trace line.
+  std::vector<std::string> presetNames() override;
+  void storePreset() override;
+  void recallPreset(const std::string& name) override;
+
   // Ends the process at once with a status; tests put something else here.
   std::function<void(int status)> endProcess = [](int status) {
     std::fflush(nullptr);
@@ -135,6 +141,7 @@ class Program {
   void letGoOfHost();
   void traceSessionEnd(const std::string& what);
   void traceReleases();
+  void presetProblem(const std::string& text);
 
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;
@@ -146,6 +153,8 @@ class Program {
   std::optional<panel::trace::WaitTrace> waitTrace_;
   std::optional<controller::Controller> controller_;
   std::optional<panel::Dispatcher> dispatcher_;
+  controller::PlatformServices* services_ = nullptr;  // the controller's, traced where the run is
+  PresetFile presets_;
   bool sessionEnding_ = false;
   bool releasing_ = false;         // the run is over and its releases are waited for
   bool endAfterReleases_ = false;  // a session end came meanwhile: end the process after them

@@ -91,6 +91,10 @@ int main(int argc, char** argv) {
     return read.exitStatus;
   }
   const app::Options& options = *read.options;
+  if (const auto mistake = app::presetMistake(options)) {
+    std::fprintf(stderr, "%s\nRun 'orvane-panel --help' to see the options.\n", mistake->c_str());
+    return app::ExitBadCommandLine;
+  }
 
   // The trace file is opened once the command line has been accepted, before anything is shown. A
   // reader that goes away (a closed pipe) must not end the program.
@@ -135,6 +139,8 @@ int main(int argc, char** argv) {
 
   window.show();
   if (options.followEvery) window.followEvery(*options.followEvery);
+  window.offerPresets(program);
+  if (options.presetName) program.recallPreset(*options.presetName);
   application.exec();
   return program.end();
 }

@@ -44,6 +44,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
       app::readCommandLine(utf8Arguments(), app::Platform::Windows, ORVANE_VERSION_TEXT);
   if (!read.options) return app::reportCommandLine(read);
   const app::Options& options = *read.options;
+  if (const auto mistake = app::presetMistake(options)) {
+    return app::reportCommandLine(
+        {.text = *mistake + "\nRun 'orvane-panel --help' to see the options.\n",
+         .textIsError = true,
+         .exitStatus = app::ExitBadCommandLine});
+  }
   // One panel per switcher: a second panel for a switcher that a panel of this desktop session
   // already controls brings that one to the front and ends, as Cancel at the prompt does. With
   // --address this is known before the host is even created, and before the trace is opened, so
@@ -87,7 +93,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession("the Windows session end"); });
     if (options.followEvery) panel.followEvery(*options.followEvery);
-    panel.run(showCommand);
+    panel.offerPresets(program);
+    panel.run(showCommand, [&] {
+      if (options.presetName) program.recallPreset(*options.presetName);
+    });
     return program.end(panel.failedUnexpectedly() ? app::ExitSoftware : program.exitStatus());
   } catch (const std::exception& error) {  // no window, no apartment: the program cannot start
     return app::reportFailedStart(error.what(), app::ExitStartFailed);

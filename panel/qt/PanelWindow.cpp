@@ -2,10 +2,12 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -261,6 +263,25 @@ void PanelWindow::setTickInterval(int milliseconds) {
 void PanelWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (followTimer_.interval() > 0 && !finished_) followTimer_.start();
+}
+
+// The controls raise no context menu of their own, so a right-click anywhere comes here, as do
+// Shift+F10 and the menu key. The presets file is read as the menu opens, for the names.
+void PanelWindow::contextMenuEvent(QContextMenuEvent* event) {
+  if (!presets_ || finished_ || (dispatcher_ && dispatcher_->busy())) return;
+  QMenu menu(this);
+  const QAction* store = menu.addAction(QString::fromUtf8(StorePresetCaption));
+  QMenu* recall = menu.addMenu(QString::fromUtf8(RecallPresetCaption));
+  std::vector<std::pair<const QAction*, std::string>> names;
+  for (const auto& name : presets_->presetNames()) {
+    names.emplace_back(recall->addAction(QString::fromStdString(name)), name);
+  }
+  recall->setEnabled(!names.empty());
+  const QAction* chosen = menu.exec(event->globalPos());
+  if (chosen && chosen == store) presets_->storePreset();
+  for (const auto& [action, name] : names) {
+    if (chosen == action) presets_->recallPreset(name);
+  }
 }
 
 void PanelWindow::followEvery(std::chrono::milliseconds period) {

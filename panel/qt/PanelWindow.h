@@ -13,6 +13,7 @@
 
 #include "panel/Controls.h"
 #include "panel/Dispatcher.h"
+#include "panel/PresetActions.h"
 
 class QComboBox;
 class QLabel;
@@ -53,6 +54,8 @@ class PanelWindow : public QWidget {
   void setTickInterval(int milliseconds);
   // --follow-ms: the follow timer's period, from when the window is shown.
   void followEvery(std::chrono::milliseconds period);
+  // The context menu's presets (right-click, Shift+F10, the menu key); without them, no menu.
+  void offerPresets(PresetActions& presets) { presets_ = &presets; }
 
   // The run is over: stop the timers, take the window off the screen without unloading it.
   void finishRun();
@@ -63,6 +66,7 @@ class PanelWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void buildControls();
@@ -79,6 +83,7 @@ class PanelWindow : public QWidget {
   QTimer timer_;
   QTimer followTimer_;
   Dispatcher* dispatcher_ = nullptr;
+  PresetActions* presets_ = nullptr;
   bool finished_ = false;
 };
 

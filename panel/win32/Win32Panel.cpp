@@ -1,5 +1,7 @@
 #include "panel/win32/Win32Panel.h"
 
+#include <windowsx.h>
+
 #include <commctrl.h>
 #include <algorithm>
 #include <stdexcept>
@@ -74,9 +76,10 @@ void Win32Panel::attach(Dispatcher& dispatcher) {
   setRaisedEvents(&dispatcher);
 }
 
-void Win32Panel::run(int showCommand) {
+void Win32Panel::run(int showCommand, const std::function<void()>& shown) {
   if (load()) {
     show(showCommand);
+    if (shown) shown();
     messageLoop();
   }
 }
@@ -168,6 +171,9 @@ LRESULT Win32Panel::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       onClose();
       return 0;
+    case WM_CONTEXTMENU:  // from a control too: its own procedure hands it on to us
+      onContextMenu(lParam);
+      return 0;
     case WM_QUERYENDSESSION:
       return TRUE;  // the session may end; the unload comes with WM_ENDSESSION
     case WM_ENDSESSION:
@@ -223,6 +229,35 @@ void Win32Panel::onClose() {
   closed_ = true;
   destroyWindow();
   quit();
+}
+
+// The presets file is read as the menu opens, for the names to recall.
+void Win32Panel::onContextMenu(LPARAM where) {
+  if (!presets_ || !window_ || closed_ || (dispatcher_ && dispatcher_->busy())) return;
+  POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (where == -1) {  // Shift+F10 or the menu key: at the window's corner
+    at = {0, 0};
+    ClientToScreen(window_, &at);
+  }
+  constexpr UINT StoreId = 1;
+  constexpr UINT FirstRecallId = 2;
+  const auto names = presets_->presetNames();
+  HMENU menu = CreatePopupMenu();
+  HMENU recall = CreatePopupMenu();
+  for (UINT i = 0; i < names.size(); ++i) {
+    AppendMenuW(recall, MF_STRING, FirstRecallId + i, toWide(names[i]).c_str());
+  }
+  AppendMenuW(menu, MF_STRING, StoreId, toWide(StorePresetCaption).c_str());
+  AppendMenuW(menu, MF_POPUP | (names.empty() ? MF_GRAYED : 0U), reinterpret_cast<UINT_PTR>(recall),
+              toWide(RecallPresetCaption).c_str());
+  const auto chosen = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr));
+  DestroyMenu(menu);  // and the submenu with it
+  if (chosen == StoreId) {
+    presets_->storePreset();
+  } else if (chosen >= FirstRecallId && chosen - FirstRecallId < names.size()) {
+    presets_->recallPreset(names[chosen - FirstRecallId]);
+  }
 }
 
 // --- helpers ---

@@ -11,6 +11,7 @@
 #include "controller/PlatformServices.h"
 #include "panel/Controls.h"
 #include "panel/Dispatcher.h"
+#include "panel/PresetActions.h"
 #include "panel/View.h"
 #include "panel/win32/AccessibilityAnnotations.h"
 
@@ -38,8 +39,10 @@ class Win32Panel final : public View, public controller::PlatformServices {
     followPeriod_ = static_cast<UINT>(period.count());
   }
 
-  // Load, show and pump until the run ends.
-  void run(int showCommand);
+  // Load, show and pump until the run ends; `shown` runs once the window is up (--preset).
+  void run(int showCommand, const std::function<void()>& shown = nullptr);
+  // The context menu's presets (right-click, Shift+F10, the menu key); without them, no menu.
+  void offerPresets(PresetActions& presets) { presets_ = &presets; }
   // Runs Form_Load; true when the window is to be shown, false when the run ended during start-up.
   bool load();
   void show(int showCommand);
@@ -109,6 +112,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void addTooltips();
   void onCommand(WORD id, WORD code, HWND from);
   void onClose();
+  void onContextMenu(LPARAM where);
   void drawButton(const DRAWITEMSTRUCT& item);
   void drawReadout(const DRAWITEMSTRUCT& item);
   std::string fittedReadout(HDC dc, const Child& c) const;
@@ -142,6 +146,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   bool shown_ = false;
   std::optional<std::string> fatal_;
   Dispatcher* dispatcher_ = nullptr;
+  PresetActions* presets_ = nullptr;
   std::function<void()> sessionEnding_;
 };
 

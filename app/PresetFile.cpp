@@ -1,0 +1,222 @@
+#include "app/PresetFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "app/FileLock.h"
+
+#define TOML_HEADER_ONLY 1
+#define TOML_EXCEPTIONS 1
+#include <toml++/toml.h>
+
+namespace orvane::app {
+
+namespace {
+
+using controller::Preset;
+
+constexpr const char* BusKeys[2][3] = {{"a_channels", "a_balance", "a_load"},
+                                       {"b_channels", "b_balance", "b_load"}};
+
+std::string utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string modeList() {
+  std::string list;
+  for (const auto name : controller::LinkModeNames)
+    list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+// Reads a whole file; none when it does not exist.
+std::optional<std::string> contentsOf(const std::filesystem::path& path, const std::string& name) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (!std::filesystem::exists(path)) return std::nullopt;
+    throw PresetFileError(name + ": cannot be read: " + std::strerror(errno));
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+toml::table parsed(const std::string& text, const std::string& name) {
+  try {
+    return toml::parse(text, name);
+  } catch (const toml::parse_error& error) {
+    throw PresetFileError(name + ":" + std::to_string(error.source().begin.line) + ": " +
+                          std::string(error.description()));
+  }
+}
+
+// One preset's table, checked key by key; keys this version does not know are left alone.
+class PresetReader {
+ public:
+  PresetReader(const std::string& file, std::string name) : file_(file), name_(std::move(name)) {}
+
+  Preset read(const toml::table& table) const {
+    Preset preset{name_, {}, {}, {}, {}};
+    if (const auto* mode = table.get("mode")) preset.mode = modeOf(*mode);
+    for (int bus = 0; bus < 2; ++bus) {
+      if (const auto* channels = table.get(BusKeys[bus][0])) {
+        for (const int channel : channelsOf(*channels, BusKeys[bus][0])) {
+          preset.on[bus][channel - 1] = true;
+        }
+      }
+      preset.balance[bus] = flag(table, BusKeys[bus][1]);
+      preset.load[bus] = flag(table, BusKeys[bus][2]);
+    }
+    return preset;
+  }
+
+ private:
+  [[noreturn]] void fail(const toml::node& at, const std::string& what) const {
+    throw PresetFileError(file_ + ":" + std::to_string(at.source().begin.line) + ": preset \"" +
+                          name_ + "\": " + what);
+  }
+
+  std::int16_t modeOf(const toml::node& node) const {
+    const auto text = node.value<std::string>();
+    if (!node.is_string() || !text) fail(node, "mode must be text: one of " + modeList());
+    for (std::size_t index = 0; index < controller::LinkModeNames.size(); ++index) {
+      if (controller::LinkModeNames[index] == *text) return static_cast<std::int16_t>(index);
+    }
+    fail(node, "unknown mode \"" + *text + "\" (" + modeList() + ")");
+  }
+
+  std::vector<int> channelsOf(const toml::node& node, const char* key) const {
+    const auto* list = node.as_array();
+    if (!list)
+      fail(node, std::string(key) + " must be a list of channels such as [\"X1\", \"Y2\"]");
+    std::vector<int> channels;
+    for (const auto& item : *list) {
+      const auto text = item.value<std::string>();
+      const auto channel = item.is_string() && text ? controller::channelOf(*text) : std::nullopt;
+      if (!channel) {
+        fail(item, "unknown channel " + (text && item.is_string() ? "\"" + *text + "\"" : "value") +
+                       " in " + key + " (X1..X8, Y1..Y8)");
+      }
+      channels.push_back(*channel);
+    }
+    return channels;
+  }
+
+  bool flag(const toml::table& table, const char* key) const {
+    const auto* node = table.get(key);
+    if (!node) return false;
+    if (!node->is_boolean()) fail(*node, std::string(key) + " must be true or false");
+    return node->as_boolean()->get();
+  }
+
+  const std::string& file_;
+  std::string name_;
+};
+
+std::map<std::string, Preset> presetsIn(const toml::table& root, const std::string& file) {
+  std::map<std::string, Preset> presets;
+  const auto* all = root.get("preset");
+  if (!all) return presets;
+  if (!all->is_table()) {
+    throw PresetFileError(file + ":" + std::to_string(all->source().begin.line) +
+                          ": preset must be a table of presets, such as [preset.\"Bench 1\"]");
+  }
+  for (const auto& [key, node] : *all->as_table()) {
+    const std::string name(key.str());
+    const PresetReader reader(file, name);
+    if (const auto problem = controller::presetNameProblem(name)) {
+      throw PresetFileError(file + ":" + std::to_string(node.source().begin.line) + ": preset \"" +
+                            name + "\": " + *problem);
+    }
+    if (!node.is_table()) {
+      throw PresetFileError(file + ":" + std::to_string(node.source().begin.line) + ": preset \"" +
+                            name + "\" must be a table of keys");
+    }
+    presets.emplace(name, reader.read(*node.as_table()));
+  }
+  return presets;
+}
+
+// The preset's keys, written over the ones of the same name; other keys stay.
+void writeInto(toml::table& table, const Preset& preset) {
+  if (preset.mode) {
+    table.insert_or_assign(
+        "mode", std::string(controller::LinkModeNames[static_cast<std::size_t>(*preset.mode)]));
+  } else {
+    table.erase("mode");
+  }
+  for (int bus = 0; bus < 2; ++bus) {
+    toml::array channels;
+    for (int channel = 1; channel <= 16; ++channel) {
+      if (preset.on[bus][channel - 1]) channels.push_back(controller::channelName(channel));
+    }
+    table.insert_or_assign(BusKeys[bus][0], std::move(channels));
+    table.insert_or_assign(BusKeys[bus][1], preset.balance[bus]);
+    table.insert_or_assign(BusKeys[bus][2], preset.load[bus]);
+  }
+}
+
+}  // namespace
+
+std::filesystem::path defaultPresetsPath() {
+#ifdef _WIN32
+  const wchar_t* appData = _wgetenv(L"APPDATA");
+  const std::filesystem::path base = appData && *appData ? appData : L".";
+  return base / L"Orvane I-O Switcher panel" / L"presets.toml";
+#else
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  const std::filesystem::path base = config && *config ? std::filesystem::path(config)
+                                     : home && *home   ? std::filesystem::path(home) / ".config"
+                                                       : std::filesystem::path(".config");
+  return base / "orvane-panel" / "presets.toml";
+#endif
+}
+
+std::string PresetFile::displayName() const {
+  return utf8(path_);
+}
+
+std::map<std::string, Preset> PresetFile::load() const {
+  const std::string name = displayName();
+  const auto text = contentsOf(path_, name);
+  if (!text) return {};
+  return presetsIn(parsed(*text, name), name);
+}
+
+void PresetFile::store(const Preset& preset) const {
+  const std::string name = displayName();
+  try {
+    if (path_.has_parent_path()) std::filesystem::create_directories(path_.parent_path());
+    const FileLock lock(std::filesystem::path(path_).concat(".lock"));
+    const auto text = contentsOf(path_, name);
+    toml::table root = text ? parsed(*text, name) : toml::table{};
+    presetsIn(root, name);  // a file with a broken preset is not written over either
+    if (!root.contains("preset")) root.insert("preset", toml::table{});
+    auto& all = *root.get("preset")->as_table();
+    if (!all.contains(preset.name)) all.insert(preset.name, toml::table{});
+    writeInto(*all.get(preset.name)->as_table(), preset);
+
+    const auto temporary = std::filesystem::path(path_).concat(".new");
+    {
+      std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+      out << root << '\n';
+      out.flush();
+      if (!out) {
+        out.close();
+        std::filesystem::remove(temporary);
+        throw PresetFileError(name + ": cannot be written (the disk may be full); it is as it was");
+      }
+    }
+    replaceFile(temporary, path_);
+  } catch (const std::filesystem::filesystem_error& error) {
+    throw PresetFileError(name + ": " + error.code().message() + "; it is as it was");
+  }
+}
+
+}  // namespace orvane::app
