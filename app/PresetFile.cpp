@@ -205,7 +205,8 @@ void PresetFile::store(const Preset& preset) const {
     const auto temporary = std::filesystem::path(path_).concat(".new");
     {
       std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-      out << root << '\n';
+      // Double-quoted, as the file is documented and as people write it.
+      out << toml::toml_formatter(root, toml::format_flags::allow_unicode_strings) << '\n';
       out.flush();
       if (!out) {
         out.close();

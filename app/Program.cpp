@@ -58,7 +58,7 @@ Program::Program(PanelParts panel, const Options& options,
     wait_.observer = &*waitTrace_;
     factory = host::trace::tracingFactory(std::move(factory), trace);
   }
-  services_ = services;
+  services_ = tracedServices_ ? &*tracedServices_ : &panel.services;  // not start-up's
   controller_.emplace(panel.view, *services, std::move(factory));
   wait_.title = [this] { return controller_->state().Title_Text; };
   dispatcher_.emplace(*controller_, *services);

@@ -153,7 +153,7 @@ class Program final : public panel::PresetActions {
   std::optional<panel::trace::WaitTrace> waitTrace_;
   std::optional<controller::Controller> controller_;
   std::optional<panel::Dispatcher> dispatcher_;
-  controller::PlatformServices* services_ = nullptr;  // the controller's, traced where the run is
+  controller::PlatformServices* services_ = nullptr;  // the panel's, traced where the run is
   PresetFile presets_;
   bool sessionEnding_ = false;
   bool releasing_ = false;         // the run is over and its releases are waited for

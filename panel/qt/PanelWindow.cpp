@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -265,9 +266,23 @@ void PanelWindow::showEvent(QShowEvent* event) {
   if (followTimer_.interval() > 0 && !finished_) followTimer_.start();
 }
 
-// The controls raise no context menu of their own, so a right-click anywhere comes here, as do
-// Shift+F10 and the menu key. The presets file is read as the menu opens, for the names.
+// The controls raise no context menu of their own, so a right-click anywhere comes here, as does
+// the menu key; Shift+F10, which Qt does not turn into one on Linux, is taken as the controls leave
+// it. The presets file is read as the menu opens, for the names.
 void PanelWindow::contextMenuEvent(QContextMenuEvent* event) {
+  openContextMenu(event->globalPos());
+}
+
+void PanelWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+    const QWidget* focus = focusWidget() ? focusWidget() : this;
+    openContextMenu(focus->mapToGlobal(QPoint(0, focus->height())));
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void PanelWindow::openContextMenu(const QPoint& at) {
   if (!presets_ || finished_ || (dispatcher_ && dispatcher_->busy())) return;
   QMenu menu(this);
   const QAction* store = menu.addAction(QString::fromUtf8(StorePresetCaption));
@@ -277,7 +292,7 @@ void PanelWindow::contextMenuEvent(QContextMenuEvent* event) {
     names.emplace_back(recall->addAction(QString::fromStdString(name)), name);
   }
   recall->setEnabled(!names.empty());
-  const QAction* chosen = menu.exec(event->globalPos());
+  const QAction* chosen = menu.exec(at);
   if (chosen && chosen == store) presets_->storePreset();
   for (const auto& [action, name] : names) {
     if (chosen == action) presets_->recallPreset(name);

@@ -67,12 +67,14 @@ class PanelWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void buildControls();
   void buildTabOrder();
   QWidget* makeControl(const ControlSpec& tableRow);
   void modeChosen(int index);
+  void openContextMenu(const QPoint& at);
   bool send(ControlEvent event);
 
   std::map<std::pair<int, int>, QWidget*> controls_;

@@ -333,4 +333,49 @@ ended 10 && fail "nohup: an ignored SIGHUP ended the program"
 kill -TERM "$program_pid"
 ended 50 || fail "nohup: SIGTERM did not end the program"
 step "nohup: SIGHUP ignored at start stayed ignored; SIGTERM ended the program"
+# Presets: X5 on, stored through the context menu (the menu key, then the keyboard); a new start
+# shows a reset switcher, and recalling the preset through the menu, then through --preset with no
+# click at all, turns X5 green again.
+presets="$work/presets.toml"
+"$program" --address 0 --presets "$presets" --trace "$work/presets.trace" > "$work/program.log" 2>&1 &
+program_pid=$!
+main=$(wait_window "$title_main") || fail "presets: the panel did not appear"
+click "$main" 156 8 || fail "presets: could not click X5"
+wait_pixel "$main" 145 1 "0,255,0" > /dev/null || fail "presets: X5 did not turn green"
+press "$main" Menu || fail "presets: could not open the context menu"
+sleep 0.3
+xdotool key Down Return
+dialog=$(wait_window "^Orvane I/O Switcher 0$") || fail "presets: Store preset... asked for no name"
+press "$dialog" Escape  # first Cancel: nothing is stored
+sleep 0.3
+[ -e "$presets" ] && fail "presets: Cancel at the name stored a preset"
+press "$main" Menu && sleep 0.3 && xdotool key Down Return
+dialog=$(wait_window "^Orvane I/O Switcher 0$") || fail "presets: Store preset... asked for no name"
+timeout 5 xdotool windowfocus --sync "$dialog" && xdotool type --delay 20 "Bench 1" && xdotool key Return
+for _ in $(seq 30); do grep -q '^\[preset."Bench 1"\]$' "$presets" 2>/dev/null && break; sleep 0.1; done
+grep -q '^a_channels = \[ "X5" \]$' "$presets" || fail "presets: the file holds no X5: $(cat "$presets" 2>&1)"
+"$closer" "$main" || fail "presets: could not close the panel"
+ended 100 || fail "presets: the program did not end after the close"
+has_lines "presets: " "$work/presets.trace" 'box InputBox\(.*\) -> Cancel$' \
+  'preset "Bench 1" stored to .*presets.toml$'
+
+"$program" --address 0 --presets "$presets" --trace "$work/recall.trace" > "$work/program.log" 2>&1 &
+program_pid=$!
+main=$(wait_window "$title_main") || fail "recall: the panel did not appear"
+[ "$(pixel "$main" 145 1)" = "128,128,128" ] || fail "recall: X5 was not off at the start"
+press "$main" Menu && sleep 0.3 && xdotool key Down Down Right && sleep 0.3 && xdotool key Return
+seen=$(wait_pixel "$main" 145 1 "0,255,0") || fail "recall: X5 shows $seen after the menu's recall"
+"$closer" "$main" && ended 100 || fail "recall: the program did not end after the close"
+has_lines "recall: " "$work/recall.trace" 'preset "Bench 1" recalled from .*presets.toml$' \
+  'host [0-9]+us IOSwitcher.SWITCHER_AddChannel\("BusA0", &5\) -> True$'
+
+"$program" --address 0 --presets "$presets" --preset "Bench 1" > "$work/program.log" 2>&1 &
+program_pid=$!
+main=$(wait_window "$title_main") || fail "--preset: the panel did not appear"
+seen=$(wait_pixel "$main" 145 1 "0,255,0") || fail "--preset: X5 shows $seen, not green"
+"$closer" "$main" && ended 100 || fail "--preset: the program did not end after the close"
+"$program" --presets "$presets" --preset "Bench 9" > /dev/null 2> "$work/preset-mistake.log"
+[ $? -eq 2 ] || fail "--preset with an unknown name did not exit 2"
+grep -q 'no preset "Bench 9" in' "$work/preset-mistake.log" || fail "--preset: the mistake was not named"
+step "presets: stored through the context menu, recalled through it and through --preset; X5 green each time"
 echo "30-qt-e2e: PASS"

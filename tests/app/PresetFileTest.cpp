@@ -16,9 +16,10 @@ using controller::Preset;
 class PresetFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = std::filesystem::temp_directory_path() /
-             ("orvane-presets-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder =
+        std::filesystem::temp_directory_path() /
+        ("orvane-presets-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     file = folder / "presets.toml";
@@ -63,7 +64,13 @@ b_load = false
   EXPECT_EQ(read.at("Bench 1"), bench);
   EXPECT_EQ(read.at("Bare"), (Preset{"Bare", std::nullopt, {}, {}, {}}));  // off, mode left
 
-  Preset stored{"Gr\xC3\xBC\xC3\x9F" "e 2", 5, {}, {true, true}, {false, true}};
+  Preset stored{
+      "Gr\xC3\xBC\xC3\x9F"
+      "e 2",
+      5,
+      {},
+      {true, true},
+      {false, true}};
   stored.on[1][15] = true;
   presets.store(stored);
   EXPECT_EQ(presets.load().at(stored.name), stored);
@@ -73,7 +80,8 @@ b_load = false
 TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
   const std::vector<std::pair<std::string, std::string>> broken = {
       {"[preset.\"A\"]\nmode = \n", ":2: "},
-      {"[preset.\"A\"]\na_channels = [\"X1\", \"Z9\"]\n", ":2: preset \"A\": unknown channel \"Z9\""},
+      {"[preset.\"A\"]\na_channels = [\"X1\", \"Z9\"]\n",
+       ":2: preset \"A\": unknown channel \"Z9\""},
       {"[preset.\"A\"]\nmode = \"Sideways\"\n", ":2: preset \"A\": unknown mode \"Sideways\""},
       {"[preset.\"A\"]\na_load = true\n[preset.\"A\"]\n", ":3: "},
       {"[preset.\"A\"]\nb_load = \"yes\"\n", ":2: preset \"A\": b_load must be true or false"},
@@ -100,8 +108,9 @@ TEST_F(PresetFileTest, AStoreKeepsUnknownKeysAndRefusesAFileThatDoesNotParse) {
   write("[preset.A]\ncolour = \"red\"\na_load = true\n\n[bench]\nowner = \"Kim\"\n");
   presets.store(Preset{"B", 0, {}, {}, {}});
   const std::string after = contents();
-  EXPECT_NE(after.find("colour = 'red'"), std::string::npos) << after;
-  EXPECT_NE(after.find("owner = 'Kim'"), std::string::npos) << after;
+  EXPECT_NE(after.find("colour = \"red\""), std::string::npos) << after;
+  EXPECT_NE(after.find("owner = \"Kim\""), std::string::npos) << after;
+  EXPECT_NE(after.find("[preset.B]"), std::string::npos) << after;
   EXPECT_EQ(presets.load().size(), 2u);
 
   const std::string broken = "[preset.A\na_load = true\n";
