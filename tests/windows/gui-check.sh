@@ -375,6 +375,72 @@ else
 fi
 timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
 
+# Presets on the simulated host: X5 on, stored through the context menu (Shift+F10, then the
+# keyboard) under a name typed into the input box; a new start with --preset recalls it with no
+# click at all; an unknown --preset is a command-line mistake (exit code 2).
+presets="$work/presets.toml"
+wine "$bin/app/windows/orvane-panel.exe" --simulate --address 0 --presets "$(winepath -w "$presets")" &
+panel=$!
+if ! main=$(waitForWindowMatching "^Orvane I/O Switcher 0 \(simulated\)\$" 30); then
+  fail "presets: the panel did not come up"
+else
+  sleep 1
+  clickX5 "$main"
+  sleep 0.5
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers shift+F10
+  sleep 0.7
+  xdotool key Down Return
+  if ! dialog=$(waitForWindow "Orvane I/O Switcher 0" 10); then
+    fail "presets: Store preset... asked for no name"
+  else
+    xdotool windowfocus --sync "$dialog" 2> /dev/null || true
+    xdotool type --delay 30 "Bench 1"
+    xdotool key --clearmodifiers Return
+    for ((i = 0; i < 40; i++)); do
+      tr -d '\r' < "$presets" 2> /dev/null | grep -q '^a_channels = \[ "X5" \]$' && break
+      sleep 0.25
+    done
+    if tr -d '\r' < "$presets" 2> /dev/null | grep -q '^\[preset."Bench 1"\]$'; then
+      pass "presets: stored through the context menu"
+    else
+      fail "presets: the menu's store left no 'Bench 1' with X5: $(cat "$presets" 2>&1 | head -5)"
+    fi
+  fi
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+  endedCleanly "presets: the storing panel" " of Alt+F4" || true
+fi
+recallTrace="$work/recall.trace"
+wine "$bin/app/windows/orvane-panel.exe" --simulate --address 0 --presets "$(winepath -w "$presets")" \
+  --preset "Bench 1" --trace "$(winepath -w "$recallTrace")" &
+panel=$!
+if main=$(waitForWindowMatching "^Orvane I/O Switcher 0 \(simulated\)\$" 30); then
+  for ((i = 0; i < 40; i++)); do
+    grep -q 'SWITCHER_AddChannel("BusA0", &5) -> True' "$recallTrace" 2> /dev/null && break
+    sleep 0.25
+  done
+  if grep -q 'preset "Bench 1" recalled from' "$recallTrace" &&
+    grep -q 'SWITCHER_AddChannel("BusA0", &5) -> True' "$recallTrace"; then
+    pass "presets: --preset recalled 'Bench 1' with no click (X5 on bus A)"
+  else
+    fail "presets: --preset did not switch X5 on: $(tail -3 "$recallTrace" 2>&1)"
+  fi
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+  endedCleanly "presets: the recalling panel" " of Alt+F4" || true
+else
+  fail "presets: the panel with --preset did not come up"
+fi
+timeout 30 wine "$bin/app/windows/orvane-panel.exe" --presets "$(winepath -w "$presets")" \
+  --preset "Bench 9" > /dev/null 2> "$work/preset-mistake.txt"
+code=$?
+if [ "$code" -eq 2 ] && grep -q 'no preset "Bench 9"' "$work/preset-mistake.txt"; then
+  pass "presets: an unknown --preset is a command-line mistake (exit code 2)"
+else
+  fail "presets: an unknown --preset ended $code: $(cat "$work/preset-mistake.txt")"
+fi
+
 # Following (--follow-ms 200) a switcher that the server switches by itself: its other client
 # toggles the next channel of bus B every 100 ms, so bus B's X1 turns green with no click.
 timeout 60 wine reg add "$hangKey" /v OtherClientMs /t REG_DWORD /d 100 /f > /dev/null 2>&1
