@@ -44,6 +44,13 @@ FileLock::~FileLock() {
 }
 
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  HANDLE file = CreateFileW(from.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) fail("cannot write", from, static_cast<int>(GetLastError()));
+  const bool flushed = FlushFileBuffers(file);
+  const auto error = static_cast<int>(GetLastError());
+  CloseHandle(file);
+  if (!flushed) fail("cannot write", from, error);
   if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     fail("cannot replace", to, static_cast<int>(GetLastError()));
   }
@@ -67,6 +74,12 @@ FileLock::~FileLock() {
 }
 
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+  const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) fail("cannot write", from, errno);
+  const bool synced = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  if (!synced) fail("cannot write", from, error);
   std::filesystem::rename(from, to);  // rename(2) replaces the file at once
 }
 

@@ -18,7 +18,8 @@ class FileLock {
   int fd_ = -1;
 };
 
-// Puts `from` in the place of `to` in one step (a rename that replaces the file there).
+// Puts `from` in the place of `to` in one step (a rename that replaces the file there), once its
+// contents are on the disk: a power cut leaves the old file or the new one, never half of one.
 void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace orvane::app
