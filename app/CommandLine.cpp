@@ -58,6 +58,11 @@ std::optional<std::pair<std::string, int>> blockIn(const std::string& text) {
   return std::make_pair(std::move(member), *from);
 }
 
+// A file's name: neither empty nor an option taken for one (`--trace --address 3`).
+bool isFileName(const std::string& text) {
+  return !text.empty() && !text.starts_with("--");
+}
+
 // An option of whole milliseconds from lowest to highest.
 void addMilliseconds(CLI::App& app, const std::string& name, int& target, const std::string& help,
                      int lowest, int highest) {
@@ -65,8 +70,6 @@ void addMilliseconds(CLI::App& app, const std::string& name, int& target, const 
       ->type_name("N")
       ->check(wholeNumber(lowest, highest, "milliseconds"));
 }
-
-constexpr const char* HelpPointer = "Run 'orvane-panel --help' to see the options.\n";
 
 constexpr const char* SimulatorFooter =
     "On every simulated switcher channel X3 carries about +9 V DC, so balance on a bus\n"
@@ -174,9 +177,7 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   app.add_option("--presets", presetsPath,
                  "read and store presets in FILE instead of the\nuser's own presets.toml")
       ->type_name("FILE")
-      ->check(
-          check([](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
-                "needs a file name"));
+      ->check(check(isFileName, "needs a file name"));
   app.add_option("--preset", presetName,
                  "recall the preset NAME once start-up has\nfinished (with --address: no click "
                  "at all)")
@@ -199,9 +200,7 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                  "write every host call, operator event and box\nto FILE (- for standard error), "
                  "one line each")
       ->type_name("FILE")
-      ->check(
-          check([](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
-                "needs a file name, or - for standard error"));
+      ->check(check(isFileName, "needs a file name, or - for standard error"));
   if (onLinux) {
     app.add_option("--sim-addresses", addresses, "switchers that answer, e.g. 0,5 (default 0)")
         ->type_name("LIST")
@@ -281,16 +280,20 @@ std::optional<std::string> presetMistake(const Options& options) {
   const PresetFile file = presetsFileOf(options);
   try {
     if (file.load().contains(*options.presetName)) return std::nullopt;
-    return "--preset: no preset \"" + *options.presetName + "\" in " + file.displayName();
+    return "--preset: no preset \"" + *options.presetName + "\" in " + file.displayName() + "\n" +
+           HelpPointer;
   } catch (const PresetFileError& error) {
-    return std::string("--preset: ") + error.what();
+    return std::string("--preset: ") + error.what() + "\n" + HelpPointer;
   }
+}
+
+std::filesystem::path pathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 PresetFile presetsFileOf(const Options& options) {
   if (!options.presetsPath) return PresetFile(defaultPresetsPath());
-  const std::string& utf8 = *options.presetsPath;
-  return PresetFile(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
+  return PresetFile(pathOf(*options.presetsPath));
 }
 
 }  // namespace orvane::app

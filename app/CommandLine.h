@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,8 +57,15 @@ struct CommandLine {
   std::vector<std::string> qtArguments{};
 };
 
+// What ends every message of a command-line mistake.
+inline constexpr const char* HelpPointer = "Run 'orvane-panel --help' to see the options.\n";
+
+// A file named on the command line (as UTF-8), as the file system names it.
+std::filesystem::path pathOf(const std::string& utf8);
+
 // --preset NAME names a preset of the presets file: none when it does, else the mistake (the file
-// and the preset named), for the command line's report. Read before the host is created.
+// and the preset named, then HelpPointer), for the command line's report. Read before the host is
+// created.
 std::optional<std::string> presetMistake(const Options& options);
 // The presets file the options name, or the default one.
 PresetFile presetsFileOf(const Options& options);

@@ -189,12 +189,10 @@ std::string anotherPanelLine(int address) {
 }
 
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,
-               std::string& error) {
+               std::string& error, host::trace::TraceLog::Mode mode) {
   if (!options.tracePath) return true;
   try {
-    const std::string& utf8 = *options.tracePath;
-    trace =
-        host::trace::TraceLog::open(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())));
+    trace = host::trace::TraceLog::open(pathOf(*options.tracePath), mode);
     return true;
   } catch (const host::trace::TraceFileError& failure) {
     error = std::string("--trace: ") + failure.what();

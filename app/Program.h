@@ -163,7 +163,8 @@ class Program final : public panel::PresetActions {
 // Opens the trace file the command line names, if any. A file that cannot be written is a mistake
 // of the command line: returns false with the reason in `error`.
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,
-               std::string& error);
+               std::string& error,
+               host::trace::TraceLog::Mode mode = host::trace::TraceLog::Mode::Replace);
 
 // One panel per switcher: the line a trace gets when another panel of the desktop session
 // controls the switcher at `address` (and has been brought to the front).

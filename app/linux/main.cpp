@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   }
   const app::Options& options = *read.options;
   if (const auto mistake = app::presetMistake(options)) {
-    std::fprintf(stderr, "%s\nRun 'orvane-panel --help' to see the options.\n", mistake->c_str());
+    std::fputs(mistake->c_str(), stderr);
     return app::ExitBadCommandLine;
   }
 

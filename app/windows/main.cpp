@@ -6,7 +6,6 @@
 #include <shellapi.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,9 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const app::Options& options = *read.options;
   if (const auto mistake = app::presetMistake(options)) {
     return app::reportCommandLine(
-        {.text = *mistake + "\nRun 'orvane-panel --help' to see the options.\n",
-         .textIsError = true,
-         .exitStatus = app::ExitBadCommandLine});
+        {.text = *mistake, .textIsError = true, .exitStatus = app::ExitBadCommandLine});
   }
   // One panel per switcher: a second panel for a switcher that a panel of this desktop session
   // already controls brings that one to the front and ends, as Cancel at the prompt does. With
@@ -58,14 +55,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   // simulated host is every panel's own.
   app::SwitcherClaim claim;
   if (options.address && !options.simulate && !claim.claim(*options.address)) {
-    if (options.tracePath) {
-      try {
-        const std::string& utf8 = *options.tracePath;
-        host::trace::TraceLog::open(std::filesystem::path(std::u8string(utf8.begin(), utf8.end())),
-                                    host::trace::TraceLog::Mode::Append)
-            ->write(app::anotherPanelLine(*options.address));
-      } catch (const host::trace::TraceFileError&) {  // no trace then: the claim still holds
-      }
+    std::shared_ptr<host::trace::TraceLog> trace;
+    std::string unwritable;  // no trace then: the claim holds all the same
+    if (app::openTrace(options, trace, unwritable, host::trace::TraceLog::Mode::Append) && trace) {
+      trace->write(app::anotherPanelLine(*options.address));
     }
     return app::ExitEnded;
   }
