@@ -69,17 +69,15 @@ void Controller::tellWhatDiffers(const Preset& preset) {
   const Preset now = shownAsPreset(preset.name);
   std::string differs;
   for (int bus = 0; bus < 2; ++bus) {
-    const std::string busName = bus == 0 ? "Bus A: " : "Bus B: ";
+    const auto tell = [&](const std::string& what, bool wanted) {
+      differs += (bus == 0 ? "Bus A: " : "Bus B: ") + what + (wanted ? " is off" : " is on") + CrLf;
+    };
     for (int channel = 1; channel <= 16; ++channel) {
-      if (now.on[bus][channel - 1] == preset.on[bus][channel - 1]) continue;
-      differs +=
-          busName + channelName(channel) + (preset.on[bus][channel - 1] ? " is off" : " is on");
-      differs += CrLf;
+      const bool wanted = preset.on[bus][channel - 1];
+      if (now.on[bus][channel - 1] != wanted) tell(channelName(channel), wanted);
     }
-    if (now.load[bus] != preset.load[bus])
-      differs += busName + (preset.load[bus] ? "Load is off" : "Load is on") + CrLf;
-    if (now.balance[bus] != preset.balance[bus])
-      differs += busName + (preset.balance[bus] ? "Bal is off" : "Bal is on") + CrLf;
+    if (now.load[bus] != preset.load[bus]) tell("Load", preset.load[bus]);
+    if (now.balance[bus] != preset.balance[bus]) tell("Bal", preset.balance[bus]);
   }
   if (differs.empty()) return;
   s_.Msg_Text =
