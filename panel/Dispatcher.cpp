@@ -30,7 +30,7 @@ struct EventRow {
   EventKind kind;
   std::optional<ControlName> clicked;
   const char* handler;
-  void (controller::Controller::*run)();  // null for the three the dispatcher runs itself
+  void (controller::Controller::*run)();  // null for those the dispatcher runs itself
 };
 
 using C = controller::Controller;

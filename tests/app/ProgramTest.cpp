@@ -54,6 +54,13 @@ class StuckOnRelease final : public host::Object {
   host::ObjectRef switcher_;
 };
 
+// A host of two such objects, held by nothing but the host thread once the program has them.
+RealHost stuckOnRelease(const std::shared_ptr<Gate>& gate) {
+  auto switcher = std::make_shared<StuckOnRelease>(gate, nullptr);
+  auto app = std::make_shared<StuckOnRelease>(gate, std::move(switcher));
+  return {[app](const std::string&) -> host::ObjectRef { return app; }, {}, {}};
+}
+
 TEST(Program, OnTheSimulatedHostTheCaptionSaysSoAndTheBoxesKeepTheTitle) {
   HeadlessProgram p(simulated());
   ASSERT_TRUE(p.view.load());
@@ -68,11 +75,7 @@ TEST(Program, OnTheSimulatedHostTheCaptionSaysSoAndTheBoxesKeepTheTitle) {
 // with the program's own title, and giving up there lets the program end.
 TEST(Program, AHostThatNeverAnswersAReleaseAfterACancelledPromptLetsTheProgramEnd) {
   auto gate = std::make_shared<Gate>();
-  auto switcher = std::make_shared<StuckOnRelease>(gate, nullptr);
-  auto app = std::make_shared<StuckOnRelease>(gate, switcher);
-  RealHost real{[app](const std::string&) -> host::ObjectRef { return app; }, {}, {}};
-  switcher.reset();
-  app.reset();  // the host thread holds the only references from here on
+  RealHost real = stuckOnRelease(gate);
 
   HeadlessProgram p(Options{}, std::move(real));
   p.services.addressAnswers.push_back("");  // Cancel at the address prompt
@@ -91,11 +94,7 @@ TEST(Program, AHostThatNeverAnswersAReleaseAfterACancelledPromptLetsTheProgramEn
 // end again: the releases finish, and only then does the process end, once.
 TEST(Program, ASessionEndDuringTheFinalReleaseWaitLetsTheReleasesFinishFirst) {
   auto gate = std::make_shared<Gate>();
-  auto switcher = std::make_shared<StuckOnRelease>(gate, nullptr);
-  auto app = std::make_shared<StuckOnRelease>(gate, switcher);
-  RealHost real{[app](const std::string&) -> host::ObjectRef { return app; }, {}, {}};
-  switcher.reset();
-  app.reset();
+  RealHost real = stuckOnRelease(gate);
 
   HeadlessProgram p(Options{}, std::move(real));
   p.services.addressAnswers.push_back(std::nullopt);  // Cancel at the address prompt
