@@ -178,12 +178,13 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                  "read and store presets in FILE instead of the\nuser's own presets.toml")
       ->type_name("FILE")
       ->check(check(isFileName, "needs a file name"));
-  app.add_option("--preset", presetName,
+  auto* presetOption = app.add_option("--preset", presetName,
                  "recall the preset NAME once start-up has\nfinished (with --address: no click "
                  "at all)")
       ->type_name("NAME")
-      ->check(check([](const std::string& text) { return !text.starts_with("--"); },
-                    "needs a preset's name"));
+      ->check(check(
+          [](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
+          "needs a preset's name"));
   addMilliseconds(app, "--follow-ms", followMs,
                   "read the switcher's status every N ms between\noperations, to show what "
                   "others switch (off\nby default; at least 200)",
@@ -266,7 +267,7 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   if (followMs > 0) options.followEvery = std::chrono::milliseconds(followMs);
   if (!trace.empty()) options.tracePath = trace;
   if (!presetsPath.empty()) options.presetsPath = presetsPath;
-  if (!presetName.empty()) options.presetName = presetName;
+  if (presetOption->count() > 0) options.presetName = presetName;
   if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);
   if (const auto blocked = blockIn(block)) {
     options.sim.blockMember = blocked->first;
@@ -276,23 +277,24 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
 }
 
 std::optional<std::string> presetMistake(const Options& options) {
-  if (!options.presetName) return std::nullopt;
   const PresetFile file = presetsFileOf(options);
   try {
-    if (file.load().contains(*options.presetName)) return std::nullopt;
-    return "--preset: no preset \"" + *options.presetName + "\" in " + file.displayName() + "\n" +
-           HelpPointer;
+    if (options.presetsPath) {
+      try {
+        file.checkPath();
+      } catch (const PresetFileError& error) {
+        return std::string("--presets: ") + error.what() + "\n" + HelpPointer;
+      }
+    }
+    if (options.presetName) file.recallable(*options.presetName);
+    return std::nullopt;
   } catch (const PresetFileError& error) {
     return std::string("--preset: ") + error.what() + "\n" + HelpPointer;
   }
 }
 
-std::filesystem::path pathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 PresetFile presetsFileOf(const Options& options) {
-  if (!options.presetsPath) return PresetFile(defaultPresetsPath());
+  if (!options.presetsPath) return PresetFile(defaultPresetsPath(), true);
   return PresetFile(pathOf(*options.presetsPath));
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/ExitStatus.h"
 #include "app/PresetFile.h"
+#include "host/PathText.h"
 #include "host/sim/SimulatedHost.h"
 
 namespace orvane::app {
@@ -60,12 +61,12 @@ struct CommandLine {
 // What ends every message of a command-line mistake.
 inline constexpr const char* HelpPointer = "Run 'orvane-panel --help' to see the options.\n";
 
-// A file named on the command line (as UTF-8), as the file system names it.
-std::filesystem::path pathOf(const std::string& utf8);
+using host::pathOf;
 
-// --preset NAME names a preset of the presets file: none when it does, else the mistake (the file
-// and the preset named, then HelpPointer), for the command line's report. Read before the host is
-// created.
+// The presets options, checked before the host is created: --presets FILE must name a file that
+// could be one (without reading it), and --preset NAME a preset of the file, which is read. None
+// when they do, else the mistake (the file, the reason, then HelpPointer) for the command line's
+// report.
 std::optional<std::string> presetMistake(const Options& options);
 // The presets file the options name, or the default one.
 PresetFile presetsFileOf(const Options& options);

@@ -1,10 +1,13 @@
 #include "app/FileLock.h"
 
-#include <system_error>
+#include <algorithm>
+
+#include "host/PathText.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -14,27 +17,67 @@ namespace orvane::app {
 
 namespace {
 
-[[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error) {
-  throw std::filesystem::filesystem_error(what, path,
-                                          std::error_code(error, std::system_category()));
+using Clock = std::chrono::steady_clock;
+// How often a lock held by another program is tried again.
+constexpr std::chrono::milliseconds TryAgainEvery{25};
+
+[[noreturn]] void busy(const std::string& name, const std::filesystem::path& lock,
+                       std::chrono::milliseconds limit) {
+  throw FileBusy("another program is storing into " + name + ": it has held " +
+                 host::pathText(lock) + " for more than " +
+                 std::to_string(std::chrono::ceil<std::chrono::seconds>(limit).count()) +
+                 " s. Try again once it has finished.");
+}
+
+// Tries `take` until it succeeds, fails for another reason, or the limit has passed.
+template <class Take>
+void takeWithin(Take take, const std::string& name, const std::filesystem::path& lock,
+                std::chrono::milliseconds limit, const Pause& pause) {
+  const auto deadline = Clock::now() + limit;
+  while (!take()) {
+    const auto now = Clock::now();
+    if (now >= deadline) busy(name, lock, limit);
+    (pause ? pause : sleepUntil)(std::min(now + TryAgainEvery, deadline));
+  }
 }
 
 }  // namespace
 
 #ifdef _WIN32
 
-FileLock::FileLock(const std::filesystem::path& path) {
+FileLock::FileLock(const std::filesystem::path& path, const std::string& name,
+                   std::chrono::milliseconds limit, const Pause& pause) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) fail("cannot lock", path, static_cast<int>(GetLastError()));
-  OVERLAPPED whole{};
-  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
-    const auto error = static_cast<int>(GetLastError());
-    CloseHandle(file);
-    fail("cannot lock", path, error);
+  if (file == INVALID_HANDLE_VALUE) {
+    file = CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    throw FileError(name + ": its lock " + host::pathText(path) +
+                    " cannot be opened: " + reasonOf(static_cast<int>(GetLastError())));
   }
   handle_ = file;
+  try {
+    takeWithin(
+        [&] {
+          OVERLAPPED whole{};
+          if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                         MAXDWORD, &whole)) {
+            return true;
+          }
+          const DWORD error = GetLastError();
+          if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return false;
+          throw FileError(name + ": its lock " + host::pathText(path) +
+                          " cannot be taken: " + reasonOf(static_cast<int>(error)));
+        },
+        name, path, limit, pause);
+  } catch (...) {
+    CloseHandle(file);
+    throw;
+  }
 }
 
 FileLock::~FileLock() {
@@ -43,44 +86,35 @@ FileLock::~FileLock() {
   CloseHandle(handle_);
 }
 
-void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-  HANDLE file = CreateFileW(from.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) fail("cannot write", from, static_cast<int>(GetLastError()));
-  const bool flushed = FlushFileBuffers(file);
-  const auto error = static_cast<int>(GetLastError());
-  CloseHandle(file);
-  if (!flushed) fail("cannot write", from, error);
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    fail("cannot replace", to, static_cast<int>(GetLastError()));
-  }
-}
-
 #else
 
-FileLock::FileLock(const std::filesystem::path& path) {
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd_ < 0) fail("cannot lock", path, errno);
-  while (::flock(fd_, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    const int error = errno;
+FileLock::FileLock(const std::filesystem::path& path, const std::string& name,
+                   std::chrono::milliseconds limit, const Pause& pause) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  }
+  if (fd_ < 0) {
+    throw FileError(name + ": its lock " + host::pathText(path) +
+                    " cannot be opened: " + reasonOf(errno));
+  }
+  try {
+    takeWithin(
+        [&] {
+          if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+          if (errno == EWOULDBLOCK || errno == EINTR) return false;
+          throw FileError(name + ": its lock " + host::pathText(path) +
+                          " cannot be taken: " + reasonOf(errno));
+        },
+        name, path, limit, pause);
+  } catch (...) {
     ::close(fd_);
-    fail("cannot lock", path, error);
+    throw;
   }
 }
 
 FileLock::~FileLock() {
   ::close(fd_);  // the lock goes with it
-}
-
-void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-  const int fd = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fail("cannot write", from, errno);
-  const bool synced = ::fsync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  if (!synced) fail("cannot write", from, error);
-  std::filesystem::rename(from, to);  // rename(2) replaces the file at once
 }
 
 #endif

@@ -1,14 +1,23 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+
+#include "app/FileAccess.h"
 
 namespace orvane::app {
 
 // An exclusive lock on a file of its own (created if need be), held for as long as this lives;
-// other processes and threads that take it wait. Throws std::filesystem::filesystem_error.
+// other processes and threads that take it wait. The wait has a limit: past it FileBusy is thrown,
+// and meanwhile `pause` keeps the window alive. Other errors throw FileError.
+//
+// The lock file is made with mode 0666 less the umask, so that everyone who may write the folder
+// may take it. One that another user made and that we may only read is opened read-only, which
+// serves flock on local file systems (NFS and SMB need the read-write case).
 class FileLock {
  public:
-  explicit FileLock(const std::filesystem::path& path);
+  FileLock(const std::filesystem::path& path, const std::string& name,
+           std::chrono::milliseconds limit, const Pause& pause);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
@@ -17,9 +26,5 @@ class FileLock {
   void* handle_ = nullptr;  // a HANDLE on Windows
   int fd_ = -1;
 };
-
-// Puts `from` in the place of `to` in one step (a rename that replaces the file there), once its
-// contents are on the disk: a power cut leaves the old file or the new one, never half of one.
-void replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace orvane::app

@@ -1,17 +1,12 @@
 #include "app/PresetFile.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "app/FileLock.h"
-
-#define TOML_HEADER_ONLY 1
-#define TOML_EXCEPTIONS 1
-#include <toml++/toml.h>
+#include "app/TomlText.h"
+#include "host/PathText.h"
 
 namespace orvane::app {
 
@@ -22,9 +17,8 @@ using controller::Preset;
 constexpr const char* BusKeys[2][3] = {{"a_channels", "a_balance", "a_load"},
                                        {"b_channels", "b_balance", "b_load"}};
 
-std::string utf8(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
+std::string quoted(const std::string& name) {
+  return "\"" + name + "\"";
 }
 
 std::string modeList() {
@@ -32,18 +26,6 @@ std::string modeList() {
   for (const auto name : controller::LinkModeNames)
     list += (list.empty() ? "" : ", ") + std::string(name);
   return list;
-}
-
-// Reads a whole file; none when it does not exist.
-std::optional<std::string> contentsOf(const std::filesystem::path& path, const std::string& name) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (!std::filesystem::exists(path)) return std::nullopt;
-    throw PresetFileError(name + ": cannot be read: " + std::strerror(errno));
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 toml::table parsed(const std::string& text, const std::string& name) {
@@ -101,6 +83,9 @@ class PresetReader {
       if (!channel) {
         fail(item, "unknown channel " + (text && item.is_string() ? "\"" + *text + "\"" : "value") +
                        " in " + key + " (X1..X8, Y1..Y8)");
+      }
+      if (std::find(channels.begin(), channels.end(), *channel) != channels.end()) {
+        fail(item, "channel \"" + *text + "\" is listed twice in " + key);
       }
       channels.push_back(*channel);
     }
@@ -179,22 +164,49 @@ std::filesystem::path defaultPresetsPath() {
 }
 
 std::string PresetFile::displayName() const {
-  return utf8(path_);
+  return host::pathText(path_);
+}
+
+void PresetFile::checkPath() const {
+  const std::string name = displayName();
+  if (path_.empty()) throw PresetFileError("the presets file needs a name");
+  checkFile(followLinks(path_, name), name);
 }
 
 std::map<std::string, Preset> PresetFile::load() const {
   const std::string name = displayName();
-  const auto text = contentsOf(path_, name);
+  const auto text = readWhole(followLinks(path_, name), name, LargestPresetsFile);
   if (!text) return {};
   return presetsIn(parsed(*text, name), name);
 }
 
-void PresetFile::store(const Preset& preset) const {
+Preset PresetFile::recallable(const std::string& name) const {
+  const std::string file = displayName();
+  const auto text = readWhole(followLinks(path_, file), file, LargestPresetsFile);
+  if (!text) {
+    throw PresetFileError(file + " does not exist: no preset has been stored in it yet");
+  }
+  const auto presets = presetsIn(parsed(*text, file), file);
+  const auto found = presets.find(name);
+  if (found == presets.end()) {
+    throw PresetFileError("no preset " + quoted(name) + " in " + file);
+  }
+  return found->second;
+}
+
+void PresetFile::store(const Preset& preset, const StoreWait& wait) const {
   const std::string name = displayName();
+  const auto target = followLinks(path_, name);
+  if (makeFolder_ && target.has_parent_path()) {
+    std::error_code ignored;  // a folder that cannot be made is named by the check below
+    std::filesystem::create_directories(target.parent_path(), ignored);
+  }
+  checkFile(target, name);
+  const FileLock lock(std::filesystem::path(target).concat(".lock"), name, wait.lockLimit,
+                      wait.pause);
   try {
-    if (path_.has_parent_path()) std::filesystem::create_directories(path_.parent_path());
-    const FileLock lock(std::filesystem::path(path_).concat(".lock"));
-    const auto text = contentsOf(path_, name);
+    checkWritable(target, name);
+    const auto text = readWhole(target, name, LargestPresetsFile);
     toml::table root = text ? parsed(*text, name) : toml::table{};
     presetsIn(root, name);  // a file with a broken preset is not written over either
     if (!root.contains("preset")) root.insert("preset", toml::table{});
@@ -202,21 +214,27 @@ void PresetFile::store(const Preset& preset) const {
     if (!all.contains(preset.name)) all.insert(preset.name, toml::table{});
     writeInto(*all.get(preset.name)->as_table(), preset);
 
-    const auto temporary = std::filesystem::path(path_).concat(".new");
-    {
-      std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-      // Double-quoted, as the file is documented and as people write it.
-      out << toml::toml_formatter(root, toml::format_flags::allow_unicode_strings) << '\n';
-      out.flush();
-      if (!out) {
-        out.close();
-        std::filesystem::remove(temporary);
-        throw PresetFileError(name + ": cannot be written (the disk may be full); it is as it was");
-      }
+    // No writer is trusted blindly: what is about to be written must read back as meant.
+    const std::string written = tomlText(root);
+    toml::table readBack;
+    try {
+      readBack = toml::parse(written, name);
+    } catch (const toml::parse_error&) {  // told below, as any text that does not read back
     }
-    replaceFile(temporary, path_);
-  } catch (const std::filesystem::filesystem_error& error) {
-    throw PresetFileError(name + ": " + error.code().message() + "; it is as it was");
+    if (!sameContent(readBack, root)) {
+      throw PresetFileError(name + ": the preset " + quoted(preset.name) +
+                            " would not read back as it was meant; it is as it was");
+    }
+    replaceWith(target, written, name, wait.busyLimit, wait.pause);
+  } catch (...) {
+    // A FILE.new left by a store that failed, ours or an earlier one: nobody else writes it while
+    // we hold the lock.
+    std::error_code ignored;
+    const auto leftover = std::filesystem::path(target).concat(".new");
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(leftover, ignored))) {
+      std::filesystem::remove(leftover, ignored);
+    }
+    throw;
   }
 }
 

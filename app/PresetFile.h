@@ -1,24 +1,34 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
-#include <stdexcept>
 #include <string>
 
+#include "app/FileAccess.h"
 #include "controller/Preset.h"
 
 namespace orvane::app {
 
 // A presets file could not be read or written. The message names the file, the line where there
 // is one, and what is wrong.
-class PresetFileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using PresetFileError = FileError;
+// Another program holds the file: its lock past the limit, or (Windows) the file itself.
+using PresetFileBusy = FileBusy;
 
 // Where presets live unless --presets names a file: $XDG_CONFIG_HOME/orvane-panel/presets.toml
 // (~/.config/... without it) on Linux, %APPDATA%\Orvane I-O Switcher panel\presets.toml on Windows.
 std::filesystem::path defaultPresetsPath();
+
+// A presets file holds a few kB; anything over this is not one, and is not read into memory.
+inline constexpr std::size_t LargestPresetsFile = 1024 * 1024;
+
+// How long a store waits for others, and how it spends the wait.
+struct StoreWait {
+  std::chrono::milliseconds lockLimit{5000};  // another program storing into the file
+  std::chrono::milliseconds busyLimit{2000};  // Windows: a reader or scanner holding it open
+  Pause pause;                                // none: sleep
+};
 
 // The presets file, a TOML file people and scripts can write too:
 //   [preset."Bench 1"]
@@ -29,23 +39,37 @@ std::filesystem::path defaultPresetsPath();
 //   a_load = true
 // A key left out reads as off or empty; without `mode` a recall leaves the mode as it is. Keys this
 // version does not know are kept when the file is written again.
+//
+// A file that is a symbolic link stays one: it is read, locked and replaced where it points. No
+// error of the file system escapes as anything but PresetFileError.
 class PresetFile {
  public:
-  explicit PresetFile(std::filesystem::path path) : path_(std::move(path)) {}
+  // makeFolder: the default location, whose folder the first store makes; a folder named on the
+  // command line must exist.
+  explicit PresetFile(std::filesystem::path path, bool makeFolder = false)
+      : path_(std::move(path)), makeFolder_(makeFolder) {}
 
-  // Every preset, by name; a file that does not exist holds none. Reading never writes.
+  // Every preset, by name; a file that does not exist holds none. Reading takes no lock (a store
+  // replaces the file in one step) and never writes.
   std::map<std::string, controller::Preset> load() const;
-  // Stores one preset, replacing one of the same name. Under a lock, the file is read again just
-  // before, written to a temporary file beside it and renamed over it: a crash or a full disk never
-  // leaves half a file, and two panels storing at once both keep their presets. A file that does
-  // not parse is left as it was.
-  void store(const controller::Preset& preset) const;
+  // The one preset that --preset names: the file must exist and hold it.
+  controller::Preset recallable(const std::string& name) const;
+  // Throws unless the path could be a presets file, without reading it: the name, the links, the
+  // folder, and what is there (nothing yet, or a readable regular file).
+  void checkPath() const;
+  // Stores one preset, replacing one of the same name. Under the lock (FILE.lock beside the file),
+  // the file is read again just before, written to FILE.new, read back and compared with what was
+  // meant, and renamed over it: a crash or a full disk never leaves half a file, and two panels
+  // storing at once both keep their presets. A file that does not parse, or is read-only, is left
+  // as it was.
+  void store(const controller::Preset& preset, const StoreWait& wait = {}) const;
 
   const std::filesystem::path& path() const { return path_; }
   std::string displayName() const;
 
  private:
   std::filesystem::path path_;
+  bool makeFolder_ = false;
 };
 
 }  // namespace orvane::app

@@ -128,6 +128,9 @@ class Program final : public panel::PresetActions {
   void storePreset() override;
   void recallPreset(const std::string& name) override;
 
+  // How long a store waits for another program's lock on the presets file; tests shorten it.
+  std::chrono::milliseconds presetLockLimit{5000};
+
   // Ends the process at once with a status; tests put something else here.
   std::function<void(int status)> endProcess = [](int status) {
     std::fflush(nullptr);
@@ -142,6 +145,8 @@ class Program final : public panel::PresetActions {
   void traceSessionEnd(const std::string& what);
   void traceReleases();
   void presetProblem(const std::string& text);
+  void tracePreset(const std::string& name, const std::string& what);
+  StoreWait storeWait();
 
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;

@@ -1,18 +1,21 @@
 // The presets as the program offers them: the context menu's store and recall, and --preset.
 #include "app/Program.h"
+#include "host/trace/TraceText.h"
 
 namespace orvane::app {
 
-namespace {
-
-constexpr const char* CrLf = "\r\n";
-constexpr std::int16_t YesNoQuestion = 4 + 32;
-constexpr std::int16_t AnswerYes = 6;
-
-}  // namespace
+using controller::CrLf;
+namespace box = controller::box;
 
 void Program::presetProblem(const std::string& text) {
-  services_->messageBox(text, controller::box::ExclamationOk, controller_->state().Title_Text);
+  services_->messageBox(text, box::ExclamationOk, controller_->state().Title_Text);
+}
+
+void Program::tracePreset(const std::string& name, const std::string& what) {
+  if (trace_) {
+    trace_->write("preset " + host::trace::quotedText(name) + " " + what + " " +
+                  presets_.displayName());
+  }
 }
 
 std::vector<std::string> Program::presetNames() {
@@ -34,26 +37,42 @@ void Program::storePreset() {
   if (const auto problem = controller::presetNameProblem(name)) {
     return presetProblem("Nothing was stored: " + *problem + " (1 to 40 printable characters).");
   }
+  const auto nothingStored = [this](const PresetFileError& error) {
+    presetProblem(std::string("Nothing was stored.") + CrLf + CrLf + error.what());
+  };
   try {
     if (presets_.load().contains(name) &&
         services_->messageBox("A preset named \"" + name + "\" exists already." + CrLf +
                                   "Replace it with the switcher's routing?",
-                              YesNoQuestion, title) != AnswerYes) {
+                              box::YesNoQuestion, title) != box::AnswerYes) {
       return;
     }
-    std::optional<controller::Preset> read;
-    dispatcher_->runOperation([&] { read = controller_->readPreset(name); });
-    if (controller_->runEnded()) return;
+  } catch (const PresetFileError& error) {
+    return nothingStored(error);
+  }
+  // The read and the store are one operation: a close that comes meanwhile runs once the preset
+  // has been written (or its box has told why not), so a confirmed store is never dropped.
+  dispatcher_->runOperation([&] {
+    const auto read = controller_->readPreset(name);
     if (!read) {
       return presetProblem(std::string("The switcher's routing could not be read, so nothing was "
                                        "stored.") +
                            CrLf + "Check that Qelvix and the switcher are on, and try again.");
     }
-    presets_.store(*read);
-    if (trace_) trace_->write("preset \"" + name + "\" stored to " + presets_.displayName());
-  } catch (const PresetFileError& error) {
-    presetProblem(std::string("Nothing was stored.") + CrLf + CrLf + error.what());
-  }
+    try {
+      presets_.store(*read, storeWait());
+      tracePreset(name, "stored to");
+    } catch (const PresetFileError& error) {
+      nothingStored(error);
+    }
+  });
+}
+
+StoreWait Program::storeWait() {
+  return {.lockLimit = presetLockLimit,
+          .pause = [this](std::chrono::steady_clock::time_point until) {
+            wait_.pausePainting(until);
+          }};
 }
 
 void Program::recallPreset(const std::string& name) {
@@ -68,8 +87,10 @@ void Program::recallPreset(const std::string& name) {
   if (!preset) {
     return presetProblem("There is no preset \"" + name + "\" in " + presets_.displayName() + ".");
   }
-  if (trace_) trace_->write("preset \"" + name + "\" recalled from " + presets_.displayName());
-  dispatcher_->runOperation([&] { controller_->recallPreset(*preset); });
+  dispatcher_->runOperation([&] {
+    tracePreset(name, "recalled from");
+    controller_->recallPreset(*preset);
+  });
 }
 
 }  // namespace orvane::app

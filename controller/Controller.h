@@ -70,7 +70,8 @@ class Controller {
 
   // Presets, each run as one operation. readPreset reads the switcher as a follow read does (no
   // reset, no box): none when it could not be read. recallPreset sets the switcher to the preset
-  // and tells in a box what it did not take.
+  // and tells in a box what it did not take; a switcher whose status cannot be read first is not
+  // switched at all. A recalled Bal whose DC cannot be read is left off.
   std::optional<Preset> readPreset(const std::string& name);
   void recallPreset(const Preset& preset);
 
@@ -98,14 +99,20 @@ class Controller {
 
  private:
   struct RelayRow;
+  // What switching Bal on does when the DC reading call fails.
+  enum class WhenDcUnread { CompareStale, LeaveOff };
 
   void busClick(int bus, std::int16_t index);
-  void balanceClick(const RelayRow& row);
+  static RelayRow balanceRow(int bus);
+  bool balanceClick(const RelayRow& row, WhenDcUnread unread);
+  // Bal of `bus` switched as a recall switches it: false when left off as its DC was not read.
+  bool recallBalance(int bus);
   void loadClick(const RelayRow& row);
   void decodeStatusWord(const host::Variant& word, int bus);
   bool readSwitcher();
   Preset shownAsPreset(const std::string& name) const;
-  void tellWhatDiffers(const Preset& preset);
+  void switchChannels(const Preset& preset);
+  void tellWhatDiffers(const Preset& preset, const std::array<bool, 2>& dcUnread);
   std::string arrayName(int bus) const;
   host::Arg addressRef();
   host::Object& switcher();

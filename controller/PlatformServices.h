@@ -11,11 +11,17 @@ namespace orvane::controller {
 // Message box style codes and answers, as the window system defines them.
 namespace box {
 inline constexpr std::int16_t RetryCancel = 5;     // Retry and Cancel, no icon, Retry default
+inline constexpr std::int16_t YesNoQuestion = 36;  // question icon, Yes and No
 inline constexpr std::int16_t ExclamationOk = 48;  // exclamation icon, one OK button
 inline constexpr std::int16_t AnswerOk = 1;
 inline constexpr std::int16_t AnswerCancel = 2;  // also what closing the box answers
 inline constexpr std::int16_t AnswerRetry = 4;
+inline constexpr std::int16_t AnswerYes = 6;
+inline constexpr std::int16_t AnswerNo = 7;
 }  // namespace box
+
+// The line break inside a box's text.
+inline constexpr const char* CrLf = "\r\n";
 
 // What the controller needs of the platform besides the panel. Every panel provides one; tests
 // script the operator's answers through it.

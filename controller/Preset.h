@@ -28,7 +28,8 @@ struct Preset {
 std::string channelName(int channel);
 // The channel a name stands for, spelled exactly; none for anything else.
 std::optional<int> channelOf(std::string_view name);
-// A preset's name: 1 to 40 printable characters (UTF-8), or why it is not.
+// A preset's name: 1 to 40 printable characters of UTF-8 text, not only blanks and no control
+// character (C0, DEL or C1), or why it is not.
 std::optional<std::string> presetNameProblem(std::string_view name);
 
 }  // namespace orvane::controller

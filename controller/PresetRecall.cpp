@@ -2,14 +2,9 @@
 #include "controller/Controller.h"
 #include "controller/RunEnded.h"
 #include "controller/SkipAndContinue.h"
+#include "panel/ControlId.h"
 
 namespace orvane::controller {
-
-namespace {
-
-constexpr const char* CrLf = "\r\n";
-
-}  // namespace
 
 std::optional<Preset> Controller::readPreset(const std::string& name) {
   if (!readSwitcher()) return std::nullopt;
@@ -31,15 +26,36 @@ Preset Controller::shownAsPreset(const std::string& name) const {
 // array whatever the link mode: a preset states the end state. A poll ends it; what the switcher
 // did not take is told in a box.
 void Controller::recallPreset(const Preset& preset) {
-  using host::Arg;
   throwIfEnded();
-  const bool modeChanges = preset.mode && *preset.mode != s_.Link_Mode;
-  if (modeChanges) {
+  if (preset.mode && *preset.mode != s_.Link_Mode) {
     view_.setListIndex(*preset.mode);  // runs Mode_Droplist_Click: reset and poll
     throwIfEnded();
-  } else {
-    readSwitcher();
+  } else if (!readSwitcher()) {
+    // What differs cannot be worked out from what the panel showed before.
+    s_.Msg_Text = "The switcher's routing could not be read, so nothing was switched." +
+                  std::string(CrLf) + "Check that Qelvix and the switcher are on, and try again.";
+    services_.messageBox(s_.Msg_Text, box::ExclamationOk, s_.Title_Text);
+    return;
   }
+  switchChannels(preset);
+  // The relays as the operator's clicks switch them: Bal through the DC guard and its box.
+  if (s_.LoadA_On != preset.load[0]) LoadA_Button_Click();
+  if (s_.LoadB_On != preset.load[1]) LoadB_Button_Click();
+  std::array<bool, 2> dcUnread{};
+  for (int bus = 0; bus < 2; ++bus) {
+    const bool on = bus == 0 ? s_.BalA_On : s_.BalB_On;
+    if (on == preset.balance[bus]) continue;
+    throwIfEnded();
+    dcUnread[bus] = !recallBalance(bus);
+  }
+  Get_Status();
+  tellWhatDiffers(preset, dcUnread);
+}
+
+// Each channel is painted as asked once its call returns, so that a box during the recall sits
+// over a panel that shows the routing so far; the closing poll shows the switcher's truth.
+void Controller::switchChannels(const Preset& preset) {
+  using host::Arg;
   for (const bool adding : {false, true}) {
     for (int bus = 0; bus < 2; ++bus) {
       const auto& shown = bus == 0 ? s_.BusA_State : s_.BusB_State;
@@ -53,31 +69,30 @@ void Controller::recallPreset(const Preset& preset) {
                                  {Arg(arrayName(bus)), Arg::ref(named)})
                            .toBool();
         });
+        view_.setBackColor(panel::busButton(bus, channel),
+                           adding ? panel::colour::Green : panel::colour::Grey);
       }
     }
   }
-  // The relays as the operator's clicks switch them: Bal through the DC guard and its box.
-  if (s_.LoadA_On != preset.load[0]) LoadA_Button_Click();
-  if (s_.LoadB_On != preset.load[1]) LoadB_Button_Click();
-  if (s_.BalA_On != preset.balance[0]) BalA_Button_Click();
-  if (s_.BalB_On != preset.balance[1]) BalB_Button_Click();
-  Get_Status();
-  tellWhatDiffers(preset);
 }
 
-void Controller::tellWhatDiffers(const Preset& preset) {
+void Controller::tellWhatDiffers(const Preset& preset, const std::array<bool, 2>& dcUnread) {
   const Preset now = shownAsPreset(preset.name);
   std::string differs;
   for (int bus = 0; bus < 2; ++bus) {
-    const auto tell = [&](const std::string& what, bool wanted) {
-      differs += (bus == 0 ? "Bus A: " : "Bus B: ") + what + (wanted ? " is off" : " is on") + CrLf;
+    const auto tell = [&](const std::string& what, bool wanted, const char* why = "") {
+      differs += (bus == 0 ? "Bus A: " : "Bus B: ") + what + (wanted ? " is off" : " is on") + why +
+                 CrLf;
     };
     for (int channel = 1; channel <= 16; ++channel) {
       const bool wanted = preset.on[bus][channel - 1];
       if (now.on[bus][channel - 1] != wanted) tell(channelName(channel), wanted);
     }
     if (now.load[bus] != preset.load[bus]) tell("Load", preset.load[bus]);
-    if (now.balance[bus] != preset.balance[bus]) tell("Bal", preset.balance[bus]);
+    if (now.balance[bus] != preset.balance[bus]) {
+      tell("Bal", preset.balance[bus],
+           dcUnread[bus] && !now.balance[bus] ? ": the DC could not be read" : "");
+    }
   }
   if (differs.empty()) return;
   s_.Msg_Text =

@@ -10,12 +10,6 @@
 
 namespace orvane::controller {
 
-namespace {
-
-constexpr const char* CrLf = "\r\n";
-
-}  // namespace
-
 // No error handler here: a failure escapes to the dispatcher, which reports it and ends the run.
 void Controller::Form_Load() {
   s_.HostApp = createObject_(HostProgId);

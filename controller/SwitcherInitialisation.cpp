@@ -6,10 +6,6 @@
 
 namespace orvane::controller {
 
-namespace {
-constexpr const char* CrLf = "\r\n";
-}
-
 void Controller::ResetButton_Click() {
   Initialise_Switcher();
   Get_Status();

@@ -27,8 +27,15 @@ class CallGivenUp : public std::runtime_error {
   std::string member_;
 };
 
-// A call that never reached the host: it was queued behind a call that was given up on, or came
-// after one. It fails at once, as a host error, and the trace writes it as not sent.
+// The call given up on had not reached the host yet: it waited in the host thread's queue behind
+// a call the host has not answered (a release, say). A give-up all the same.
+class CallGivenUpWhileQueued : public CallGivenUp {
+ public:
+  using CallGivenUp::CallGivenUp;
+};
+
+// A call made after the operator gave up on the host: it fails at once, without reaching the host,
+// as a host error, and the trace writes it as not sent.
 class CallNotSent : public HostError {
  public:
   using HostError::HostError;

@@ -141,8 +141,8 @@ void HostThread::Shared::carryOut(HostAccess& access) {
 // --- the controller's thread ----------------------------------------------------------------
 
 // Queues the access and waits for it. Throws the host's error; CallGivenUp when the operator gives
-// up on it; CallNotSent when it never reached the host (given up on while queued behind a hung
-// call, or made after a give-up).
+// up on it (CallGivenUpWhileQueued when it was still queued behind a call the host has not
+// answered); CallNotSent when it is made after a give-up.
 Variant HostThread::Shared::perform(std::string name, std::function<Variant()> work) {
   auto access = std::make_shared<HostAccess>(std::move(name));
   access->work = std::move(work);
@@ -174,9 +174,7 @@ Variant HostThread::Shared::perform(std::shared_ptr<HostAccess> access) {
       access->abandoned = true;
       givenUp = true;
       if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};
-      if (!access->started) {
-        throw CallNotSent(access->member, "not sent: the host has not answered an earlier call");
-      }
+      if (!access->started) throw CallGivenUpWhileQueued(access->member);
       throw CallGivenUp(access->member);
     }
     if (outcome == CallWaiter::Outcome::Cancelled) throw WaitCancelled{};

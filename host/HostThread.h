@@ -53,9 +53,9 @@ class ConditionHome final : public ThreadHome {
 // controller's fields. Releases are queued and not waited for, so dropping an object never blocks;
 // they run in order before the next access.
 //
-// When the operator gives up on a call, it fails with CallGivenUp, or throws
-// WaitCancelled when the operator ended the program meanwhile: every later access fails at once
-// with CallNotSent, without reaching the host thread, and the abandoned record stays with the host
+// When the operator gives up on a call, it fails with CallGivenUp (also when it was still queued),
+// or throws WaitCancelled when the operator ended the program meanwhile: every later access fails
+// at once with CallNotSent, without reaching the host thread, and the abandoned record stays with the host
 // thread, where whatever the host answers late is dropped.
 class HostThread {
  public:

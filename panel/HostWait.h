@@ -78,6 +78,9 @@ class HostWait : public host::CallWaiter {
   void endStartup();
   // Between start-up's calls: returns at `until`, looking at the window's messages as a call does.
   void pauseStartup(std::chrono::steady_clock::time_point until);
+  // A rest of the program's own (waiting for another program's lock): returns at `until` or soon
+  // after a wake, the window painting meanwhile while operator input stays queued.
+  void pausePainting(std::chrono::steady_clock::time_point until) { pumpPaintUntil(until); }
   void endSession(std::chrono::milliseconds limit);
 
   // The title of the boxes and the start-up window: the controller's Title_Text; "Orvane I/O

@@ -9,6 +9,14 @@ namespace orvane::panel {
 inline constexpr const char* StorePresetCaption = "Store preset\u2026";
 inline constexpr const char* RecallPresetCaption = "Recall preset";
 
+// A preset's name as a menu item shows it: both toolkits take "&" for the mark of a shortcut
+// letter, so it is doubled to show as itself.
+inline std::string menuItemText(const std::string& name) {
+  std::string text;
+  for (const char c : name) text += c == '&' ? std::string("&&") : std::string(1, c);
+  return text;
+}
+
 // What the panel's context menu offers (a right-click, Shift+F10 or the context-menu key): store
 // the switcher's routing under a name, and recall a preset. The program brings them.
 class PresetActions {

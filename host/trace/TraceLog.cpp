@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/PathText.h"
+
 namespace orvane::host::trace {
 
 namespace {
@@ -16,16 +18,11 @@ std::FILE* openForWriting(const std::filesystem::path& path, bool append) {
 #endif
 }
 
-std::string displayName(const std::filesystem::path& path) {
-  const std::u8string name = path.u8string();
-  return std::string(name.begin(), name.end());
-}
-
 }  // namespace
 
 std::shared_ptr<TraceLog> TraceLog::open(const std::filesystem::path& path, Mode mode) {
   if (path == "-") return std::make_shared<TraceLog>(stderr, "standard error", false);
-  const std::string name = displayName(path);
+  const std::string name = pathText(path);
   if (name.empty()) throw TraceFileError("the trace needs a file name");
   errno = 0;
   std::FILE* out = openForWriting(path, mode == Mode::Append);

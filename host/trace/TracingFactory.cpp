@@ -19,6 +19,9 @@ std::string errorText() {
     throw;
   } catch (const WaitCancelled&) {
     return "-> cancelled by the operator";
+  } catch (const CallGivenUpWhileQueued& error) {
+    return "-> error " + quotedText(error.what()) +
+           " (given up waiting for it: queued behind a call the host has not answered)";
   } catch (const CallGivenUp& error) {
     return "-> error " + quotedText(error.what()) + " (given up waiting for it)";
   } catch (const CallNotSent& error) {

@@ -289,7 +289,7 @@ void PanelWindow::openContextMenu(const QPoint& at) {
   QMenu* recall = menu.addMenu(QString::fromUtf8(RecallPresetCaption));
   std::vector<std::pair<const QAction*, std::string>> names;
   for (const auto& name : presets_->presetNames()) {
-    names.emplace_back(recall->addAction(QString::fromStdString(name)), name);
+    names.emplace_back(recall->addAction(QString::fromStdString(menuItemText(name))), name);
   }
   recall->setEnabled(!names.empty());
   const QAction* chosen = menu.exec(at);

@@ -245,7 +245,7 @@ void Win32Panel::onContextMenu(LPARAM where) {
   HMENU menu = CreatePopupMenu();
   HMENU recall = CreatePopupMenu();
   for (UINT i = 0; i < names.size(); ++i) {
-    AppendMenuW(recall, MF_STRING, FirstRecallId + i, toWide(names[i]).c_str());
+    AppendMenuW(recall, MF_STRING, FirstRecallId + i, toWide(menuItemText(names[i])).c_str());
   }
   AppendMenuW(menu, MF_STRING, StoreId, toWide(StorePresetCaption).c_str());
   AppendMenuW(menu, MF_POPUP | (names.empty() ? MF_GRAYED : 0U), reinterpret_cast<UINT_PTR>(recall),

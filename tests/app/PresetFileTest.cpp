@@ -110,7 +110,7 @@ TEST_F(PresetFileTest, AStoreKeepsUnknownKeysAndRefusesAFileThatDoesNotParse) {
   const std::string after = contents();
   EXPECT_NE(after.find("colour = \"red\""), std::string::npos) << after;
   EXPECT_NE(after.find("owner = \"Kim\""), std::string::npos) << after;
-  EXPECT_NE(after.find("[preset.B]"), std::string::npos) << after;
+  EXPECT_NE(after.find("[preset.\"B\"]"), std::string::npos) << after;
   EXPECT_EQ(presets.load().size(), 2u);
 
   const std::string broken = "[preset.A\na_load = true\n";
