@@ -47,23 +47,6 @@ std::string reasonOf(int error) {
   return std::system_category().message(error);
 }
 
-std::filesystem::path followLinks(const std::filesystem::path& path, const std::string& name) {
-  std::filesystem::path file = path;
-  for (int followed = 0;; ++followed) {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(file, error)) {
-      if (error && error != std::errc::no_such_file_or_directory) {
-        throw FileError(name + ": " + error.message());
-      }
-      return file;
-    }
-    if (followed == MostLinks) throw FileError(name + ": its path loops through symbolic links");
-    const auto target = std::filesystem::read_symlink(file, error);
-    if (error) throw FileError(name + ": " + error.message());
-    file = target.is_absolute() ? target : folderOf(file) / target;
-  }
-}
-
 #ifdef _WIN32
 
 namespace {
@@ -80,6 +63,12 @@ namespace {
     default:
       throw FileError(name + ": " + reasonOf(static_cast<int>(error)));
   }
+}
+
+[[noreturn]] void failed(const std::filesystem::path& path, const std::string& name,
+                         const std::error_code& error) {
+  if (error.category() == std::system_category()) failed(path, name, static_cast<DWORD>(error.value()));
+  throw FileError(name + ": " + error.message());
 }
 
 class Handle {
@@ -221,6 +210,11 @@ const char* kindOf(mode_t mode) {
   }
 }
 
+[[noreturn]] void failed(const std::filesystem::path& path, const std::string& name,
+                         const std::error_code& error) {
+  failed(path, name, error.value());  // errno values, in either category
+}
+
 class Descriptor {
  public:
   explicit Descriptor(int fd) : fd_(fd) {}
@@ -333,5 +327,20 @@ void replaceWith(const std::filesystem::path& path, const std::string& text,
 }
 
 #endif
+
+std::filesystem::path followLinks(const std::filesystem::path& path, const std::string& name) {
+  std::filesystem::path file = path;
+  for (int followed = 0;; ++followed) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(file, error)) {
+      if (error && error != std::errc::no_such_file_or_directory) failed(file, name, error);
+      return file;
+    }
+    if (followed == MostLinks) throw FileError(name + ": its path loops through symbolic links");
+    const auto target = std::filesystem::read_symlink(file, error);
+    if (error) failed(file, name, error);
+    file = target.is_absolute() ? target : folderOf(file) / target;
+  }
+}
 
 }  // namespace orvane::app

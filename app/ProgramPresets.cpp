@@ -69,10 +69,10 @@ void Program::storePreset() {
 }
 
 StoreWait Program::storeWait() {
-  return {.lockLimit = presetLockLimit,
-          .pause = [this](std::chrono::steady_clock::time_point until) {
-            wait_.pausePainting(until);
-          }};
+  StoreWait wait;
+  wait.lockLimit = presetLockLimit;
+  wait.pause = [this](std::chrono::steady_clock::time_point until) { wait_.pausePainting(until); };
+  return wait;
 }
 
 void Program::recallPreset(const std::string& name) {

@@ -4,7 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -143,6 +153,174 @@ TEST_F(PresetFileTest, TwoPanelsStoringAtOnceBothKeepTheirPresets) {
   first.join();
   second.join();
   EXPECT_EQ(presets.load().size(), 30u);
+}
+
+// Another TOML reader's view of the file (Python's tomllib): the names of its presets.
+std::set<std::string> namesAsPythonReadsThem(const std::filesystem::path& file) {
+  const std::string command =
+      "python3 -c 'import sys, tomllib; sys.stdout.buffer.write(b\"\\0\".join(n.encode() for n in "
+      "tomllib.load(open(sys.argv[1], \"rb\"))[\"preset\"]))' '" +
+      file.string() + "'";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  std::array<char, 4096> buffer{};
+  for (std::size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+    out.append(buffer.data(), got);
+  }
+  EXPECT_EQ(::pclose(pipe), 0) << "python3 could not read " << file;
+  std::set<std::string> names;
+  for (std::size_t from = 0; from <= out.size();) {
+    const auto end = std::min(out.find('\0', from), out.size());
+    names.insert(out.substr(from, end - from));
+    from = end + 1;
+  }
+  return names;
+}
+
+TEST_F(PresetFileTest, EveryNameThePanelAcceptsReadsBackByteForByteInOursAndAnotherReader) {
+  const std::set<std::string> names = {
+      "Kim's", "'single'", "'", "Amp's in", "say \"hi\"", "back\\slash", "\xE5\x90\x8D\xE5\x89\x8D",
+      "# not a comment", "a.b", "x = y", "[bracket]", "Gr\xC3\xBC\xC3\x9F" "e", "R&D", " padded "};
+  for (const auto& name : names) {
+    ASSERT_FALSE(controller::presetNameProblem(name)) << name;
+    Preset preset{name, 1, {}, {true, false}, {false, true}};
+    preset.on[0][2] = true;
+    presets.store(preset);
+    EXPECT_EQ(presets.load().at(name), preset) << name;
+  }
+  std::set<std::string> read;
+  for (const auto& [name, preset] : presets.load()) read.insert(name);
+  EXPECT_EQ(read, names);
+  EXPECT_EQ(namesAsPythonReadsThem(file), names) << contents();
+}
+
+TEST_F(PresetFileTest, ANameOfBlanksOrWithAControlCharacterIsRefusedWithTheReason) {
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"", "at least one character"},        {"   ", "more than blanks"},
+      {"a\tb", "control characters"},        {"a\x7F", "control characters"},
+      {"a\xC2\x85", "control characters"},   {"\xFF", "UTF-8"},
+      {"\xC0\xAF", "UTF-8"},                 {std::string(41, 'n'), "at most 40"},
+  };
+  for (const auto& [name, reason] : refused) {
+    const auto problem = controller::presetNameProblem(name);
+    ASSERT_TRUE(problem) << name;
+    EXPECT_NE(problem->find(reason), std::string::npos) << *problem;
+  }
+  EXPECT_FALSE(controller::presetNameProblem(std::string(40, 'n')));
+}
+
+// A lab's shared file: a link stays a link and the lock sits beside what it points to; the mode
+// stays; a file frozen read-only and a lock held by a stuck program each refuse the store, and
+// leave the file and no FILE.new behind.
+TEST_F(PresetFileTest, ALinkedFileStaysLinkedKeepsItsModeAndEveryRefusalLeavesItAsItWas) {
+  const auto real = folder / "share" / "lab.toml";
+  std::filesystem::create_directories(real.parent_path());
+  std::ofstream(real) << "[preset.\"A\"]\n";
+  std::filesystem::permissions(real, std::filesystem::perms(0664));
+  const auto link = folder / "mine.toml";
+  std::filesystem::create_symlink(real, link);
+
+  PresetFile linked(link);
+  linked.store(Preset{"B", 0, {}, {}, {}});
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(PresetFile(real).load().size(), 2u);
+  EXPECT_EQ(std::filesystem::status(real).permissions(), std::filesystem::perms(0664));
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(real).concat(".lock")));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(link).concat(".lock")));
+
+  const auto leftover = std::filesystem::path(real).concat(".new");
+  // A FILE.new under another program's lock is that program's, and stays.
+  const auto refused = [&](const std::function<void()>& store, const std::string& reason,
+                           bool leftoverIsOurs = true) {
+    std::ofstream(leftover) << "half a file";
+    std::ifstream before(real);
+    const std::string was((std::istreambuf_iterator<char>(before)), {});
+    try {
+      store();
+      ADD_FAILURE() << "stored despite: " << reason;
+    } catch (const PresetFileError& error) {
+      EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+    }
+    std::ifstream after(real);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), was);
+    EXPECT_EQ(std::filesystem::exists(leftover), !leftoverIsOurs) << reason;
+  };
+
+  // Held by another open file description, as another program's lock is.
+  const int held = ::open(std::filesystem::path(real).concat(".lock").c_str(), O_RDWR);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  StoreWait shortWait;
+  shortWait.lockLimit = std::chrono::milliseconds(30);
+  refused([&] { linked.store(Preset{"C", 0, {}, {}, {}}, shortWait); },
+          "another program is storing into " + link.string(), false);
+  ::close(held);
+
+  std::filesystem::permissions(real, std::filesystem::perms(0444));  // for root too
+  refused([&] { linked.store(Preset{"C", 0, {}, {}, {}}); }, "is read-only");
+  std::filesystem::permissions(real, std::filesystem::perms(0664));
+}
+
+// Runs `body` in a child process as the user nobody, as a second user of a shared folder; its
+// answer is "" when all went as expected, else what did not. None where we cannot switch users.
+std::optional<std::string> asNobody(const std::function<std::string()>& body) {
+  if (::geteuid() != 0) return std::nullopt;
+  int answer[2];
+  if (::pipe(answer) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(answer[0]);
+    std::string said = "could not become nobody";
+    if (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0) said = body();
+    [[maybe_unused]] const auto wrote = ::write(answer[1], said.data(), said.size());
+    ::_exit(0);
+  }
+  ::close(answer[1]);
+  std::string said;
+  char buffer[512];
+  for (ssize_t got; (got = ::read(answer[0], buffer, sizeof buffer)) > 0;) said.append(buffer, got);
+  ::close(answer[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return said;
+}
+
+std::string failureOf(const std::function<void()>& work) {
+  try {
+    work();
+    return "";
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+}
+
+TEST_F(PresetFileTest, ASecondUserStoresIntoASharedFolderAndIsRefusedWhatItMayNotReadOrWrite) {
+  std::filesystem::permissions(folder, std::filesystem::perms(0777));
+  const mode_t umask = ::umask(022);  // the first user's lock comes out 0644: read-only to others
+  presets.store(Preset{"First", 0, {}, {}, {}});
+  ::umask(umask);
+  std::filesystem::permissions(file, std::filesystem::perms(0666));
+  const auto secret = folder / "secret.toml";
+  std::ofstream(secret) << "[preset.\"A\"]\n";
+  std::filesystem::permissions(secret, std::filesystem::perms(0600));
+  const auto frozen = folder / "frozen.toml";
+  std::ofstream(frozen) << "[preset.\"A\"]\n";
+  std::filesystem::permissions(frozen, std::filesystem::perms(0644));
+
+  const auto said = asNobody([&] {
+    std::string wrong = failureOf([&] { presets.store(Preset{"Second", 0, {}, {}, {}}); });
+    const std::string unreadable = failureOf([&] { PresetFile(secret).load(); });
+    if (unreadable.find("cannot be read: Permission denied") == std::string::npos) {
+      wrong += " | unreadable: " + unreadable;
+    }
+    const std::string unwritable = failureOf([&] { PresetFile(frozen).store(Preset{"B", 0, {}, {}, {}}); });
+    if (unwritable.find("is read-only") == std::string::npos) wrong += " | unwritable: " + unwritable;
+    return wrong;
+  });
+  if (!said) GTEST_SKIP() << "needs root, to switch to the user nobody";
+  EXPECT_EQ(*said, "");
+  EXPECT_EQ(presets.load().size(), 2u);
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0666));
+  EXPECT_EQ(PresetFile(frozen).load().size(), 1u);
 }
 
 }  // namespace

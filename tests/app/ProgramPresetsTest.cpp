@@ -2,6 +2,12 @@
 // the box for each thing that goes wrong.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <fstream>
 
 #include "panel/Controls.h"
@@ -13,9 +19,9 @@ namespace {
 using host::sim::FaultKind;
 using host::sim::FaultSpec;
 
-struct PresetsProgram : HeadlessProgram {
+struct PresetsProgram : TraceFile, HeadlessProgram {
   explicit PresetsProgram(const std::filesystem::path& file)
-      : HeadlessProgram(withPresets(file)), file(file) {
+      : HeadlessProgram(withPresets(file), {}, panel::StartupWindowAfter, log), file(file) {
     view.load();
   }
   static Options withPresets(const std::filesystem::path& file) {
@@ -90,6 +96,24 @@ TEST_F(ProgramPresets, EachThingThatGoesWrongIsToldAndNothingIsStoredOrSwitched)
          EXPECT_TRUE(p.program->presetNames().empty());
        },
        "The presets file cannot be read."},
+      {"a lock another program holds",
+       [](PresetsProgram& p) {
+         const int held = ::open((p.file.string() + ".lock").c_str(), O_RDWR | O_CREAT, 0666);
+         ASSERT_EQ(::flock(held, LOCK_EX), 0);
+         p.program->presetLockLimit = std::chrono::milliseconds(30);
+         p.services.addressAnswers = {"Bench 1"};
+         p.program->storePreset();
+         ::close(held);
+         EXPECT_NE(p.boxTexts().at(0).find("another program is storing into"), std::string::npos);
+       },
+       "Nothing was stored."},
+      {"a recall whose first read fails",
+       [](PresetsProgram& p) {
+         std::ofstream(p.file) << "[preset.\"A\"]\na_channels = [\"X1\"]\n";
+         p.sim().injectFault("IOSWITCHER_GetFullStatus", FaultSpec(FaultKind::ReturnFalse, 1));
+         p.program->recallPreset("A");
+       },
+       "The switcher's routing could not be read, so nothing was switched."},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -103,6 +127,129 @@ TEST_F(ProgramPresets, EachThingThatGoesWrongIsToldAndNothingIsStoredOrSwitched)
     EXPECT_LE(p.sim().callCount() - calls, 1);  // one status read at most: nothing switched
   }
   EXPECT_FALSE(presetMistake(PresetsProgram::withPresets(file)));  // no --preset, nothing read
+}
+
+// Every path that cannot be a presets file: a mistake at the command line (the file checked
+// without reading it for --presets, read for --preset), a box at the menu, and the run goes on.
+TEST_F(ProgramPresets, EachPathThatCannotBeAPresetsFileIsNamedAndNothingAbortsOrHangs) {
+  struct Row {
+    const char* what;
+    std::function<std::filesystem::path(const std::filesystem::path& folder)> make;
+    std::string reason;
+    bool refusedUnread;  // a mistake of --presets alone
+  };
+  const std::vector<Row> rows = {
+      {"a directory", [](const auto& f) { std::filesystem::create_directory(f / "d"); return f / "d"; },
+       "is a directory, not a presets file", true},
+      {"a FIFO", [](const auto& f) { ::mkfifo((f / "p").c_str(), 0666); return f / "p"; },
+       "is a FIFO (a named pipe), not a presets file", true},
+      {"a device", [](const auto&) { return std::filesystem::path("/dev/zero"); },
+       "is a device, not a presets file", true},
+      {"a name too long", [](const auto& f) { return f / std::string(300, 'n'); },
+       "the name is too long for the file system", true},
+      {"a loop of links",
+       [](const auto& f) {
+         std::filesystem::create_symlink(f / "b", f / "a");
+         std::filesystem::create_symlink(f / "a", f / "b");
+         return f / "a";
+       },
+       "its path loops through symbolic links", true},
+      {"a folder that does not exist", [](const auto& f) { return f / "unmounted" / "p.toml"; },
+       "/unmounted does not exist", true},
+      {"a file over 1 MiB",
+       [](const auto& f) {
+         std::ofstream(f / "big.toml") << std::string(LargestPresetsFile + 1, '#');
+         return f / "big.toml";
+       },
+       "is larger than 1024 KiB: that is no presets file", false},
+      {"a file that is not there yet", [](const auto& f) { return f / "new.toml"; },
+       "does not exist: no preset has been stored in it yet", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto path = row.make(folder);
+    Options options = PresetsProgram::withPresets(path);
+    EXPECT_EQ(presetMistake(options).has_value(), row.refusedUnread);
+    options.presetName = "Bench 1";
+    const auto mistake = presetMistake(options);
+    ASSERT_TRUE(mistake);
+    EXPECT_NE(mistake->find(row.reason), std::string::npos) << *mistake;
+
+    const bool missing = row.reason.starts_with("does not exist");
+    PresetsProgram p(path);
+    EXPECT_TRUE(p.program->presetNames().empty());
+    p.services.addressAnswers = {"Bench 1"};
+    p.program->storePreset();
+    EXPECT_FALSE(p.program->dispatcher().runEnded());
+    const auto boxes = p.boxTexts();
+    ASSERT_EQ(boxes.size(), missing ? 0u : 2u);  // none: the first store makes the file
+    for (const auto& box : boxes) EXPECT_NE(box.find(row.reason), std::string::npos) << box;
+  }
+}
+
+// A recall with nobody watching: each channel shows as asked once its call returns, so that a box
+// during the recall sits over the routing so far; a Bal whose DC cannot be read stays off.
+TEST_F(ProgramPresets, ARecallPaintsAsItGoesAndLeavesBalOffWhenItsDcCannotBeRead) {
+  std::ofstream(file) << "[preset.\"Amp's \\\"in\\\"\"]\na_channels = [\"X3\"]\na_balance = true\n";
+  const std::string name = "Amp's \"in\"";
+  struct Row {
+    const char* what;
+    std::optional<FaultSpec> dcFault;
+    std::vector<std::string> boxes;
+  };
+  const std::string differs = "The switcher did not take the whole preset \"" + name + "\":\r\n\r\n";
+  const std::vector<Row> rows = {
+      {"+9 V on the bus", std::nullopt,
+       {"There is excessive DC on this bus for balance mode.", differs + "Bus A: Bal is off"}},
+      {"a reading that is no number", FaultSpec(FaultKind::ReturnValue, 1, true, {"?", "?"}),
+       {"There is excessive DC on this bus for balance mode.", differs + "Bus A: Bal is off"}},
+      {"a reading call that fails", FaultSpec(FaultKind::Raise, 1),
+       {differs + "Bus A: Bal is off: the DC could not be read"}},
+      {"a reading call that says False", FaultSpec(FaultKind::ReturnFalse, 1),
+       {differs + "Bus A: Bal is off: the DC could not be read"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    PresetsProgram p(file);
+    if (row.dcFault) p.sim().injectFault("IOSWITCHER_GetBusDC", *row.dcFault);
+    std::vector<panel::Colour> x3;
+    p.services.whileBoxOpen = [&] {
+      x3.push_back(p.view.colourOf(panel::busButton(0, 3)));
+      p.program->recallPreset(name);  // dropped: a recall is running
+    };
+    std::atomic<int> balances{0};
+    p.sim().setCallHook([&](const std::string& member) {
+      if (member == "SWITCHER_Balance") ++balances;
+    });
+    p.program->recallPreset(name);
+    EXPECT_EQ(p.boxTexts(), row.boxes);
+    EXPECT_EQ(x3, std::vector<panel::Colour>(row.boxes.size(), panel::colour::Green));
+    EXPECT_EQ(balances, 0);
+    const auto lines = p.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "preset \"Amp's \\\"in\\\"\" recalled from " + file.string()),
+              1);
+  }
+}
+
+// The operator's close during a store's status read: the store is written first, then the window
+// closes, and the trace says the close was kept.
+TEST_F(ProgramPresets, ACloseDuringAStoresReadRunsOnceThePresetIsWritten) {
+  PresetsProgram p(file);
+  p.sim().setLatency(std::chrono::milliseconds(60));
+  p.waiter.operatorAnswer = [](const panel::HostWait::Box&) { return controller::box::AnswerRetry; };
+  p.waiter.whileWaiting = [&] { p.view.closeBox(); };
+  p.services.addressAnswers = {"Late"};
+  p.program->storePreset();
+  EXPECT_TRUE(PresetFile(file).load().contains("Late"));
+  EXPECT_TRUE(p.program->dispatcher().runEnded());
+  EXPECT_TRUE(p.has("event kept Form_Unload: runs once the operation in progress ends"));
+  const auto all = p.lines();
+  const auto stored = std::find(all.begin(), all.end(), "preset \"Late\" stored to " + file.string());
+  const auto unload = std::find(all.begin(), all.end(), "event raised Form_Unload");
+  EXPECT_LT(stored, unload);
 }
 
 }  // namespace

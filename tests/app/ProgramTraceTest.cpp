@@ -20,7 +20,7 @@ TEST(ProgramTrace, AStartOfFiftyRoundsIsWrittenAsItsFirstRoundAndOneLineForTheRe
   host::sim::SimConfig config;
   config.sleepsUntilInitialised = 50;
   config.sleepTakes = 0ms;
-  TracedProgram p(config);
+  TracedProgram p(config, 1h);  // paced rounds take half a second: no start-up window between
   p.view.load();
   const auto all = p.lines();
   const auto first = std::find(all.begin(), all.end(), "host N HostApp.IsInitialised -> False");
