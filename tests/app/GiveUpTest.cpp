@@ -2,6 +2,8 @@
 // host is gone ends the run as a lost connection, whichever call hung.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -30,16 +32,34 @@ std::string givenUp(const std::string& call, const std::string& member) {
 
 struct GiveUpRow {
   const char* place;
-  const char* member;  // blocks from its next call on
+  const char* member;  // blocks from its next call on (from its fromCall-th, with the presets)
   std::function<void(TracedProgram&)> operatorDoes;
   bool lostConnectionBox;
   ExitStatus status;
   std::vector<std::string> lastLines;  // the trace's, in order, ending it
+  int fromCall = 1;
 };
 
-void loadThenBlock(TracedProgram& p, const char* member) {
+void loadThenBlock(TracedProgram& p, const char* member, int fromCall) {
   p.view.load();
-  p.sim().injectFault(member, FaultSpec(FaultKind::Block, 1));
+  if (fromCall > 1) p.sim().injectFault(member, FaultSpec(FaultKind::None, fromCall - 1));
+  p.sim().injectFault(member, FaultSpec(FaultKind::Block, FaultSpec::Always));
+}
+
+// A recall that makes every kind of call: X5 is on (and goes), X1 comes, Load A, Bal B.
+void recallAll(TracedProgram& p, const char* preset = "All") {
+  p.view.click(panel::busButton(0, 5));
+  p.program->recallPreset(preset);
+}
+
+GiveUpRow recallRow(const char* place, const char* member, const std::string& call, int fromCall = 1) {
+  return {place,
+          member,
+          [](TracedProgram& p) { recallAll(p); },
+          true,
+          ExitConnectionLost,
+          {givenUp(call, member), LostConnectionBox, "event raised Form_Unload", ResetNotSent},
+          fromCall};
 }
 
 TEST(GiveUp, EndsTheRunAsALostConnectionAtEveryPlaceTheControllerCallsTheHost) {
@@ -114,12 +134,42 @@ TEST(GiveUp, EndsTheRunAsALostConnectionAtEveryPlaceTheControllerCallsTheHost) {
        ExitConnectionLost,
        {givenUp("ORVANE_Reset(&0, True, &\"Switcher 0 reset\")", "ORVANE_Reset"),
         "the switcher was not reset: its reset was given up on"}},
+      {"a store's status read",
+       "IOSWITCHER_GetFullStatus",
+       [](TracedProgram& p) {
+         p.services.addressAnswers = {"Kept"};
+         p.program->storePreset();
+       },
+       true,
+       ExitConnectionLost,
+       {givenUp("IOSWITCHER_GetFullStatus(&0, &0, &0)", "IOSWITCHER_GetFullStatus"),
+        LostConnectionBox, "event raised Form_Unload", ResetNotSent}},
+      recallRow("a recall's first read", "IOSWITCHER_GetFullStatus",
+                "IOSWITCHER_GetFullStatus(&0, &16, &0)", 2),
+      recallRow("a recall's removal", "SWITCHER_RemoveChannel", "SWITCHER_RemoveChannel(\"BusA0\", &5)"),
+      recallRow("a recall's addition", "SWITCHER_AddChannel", "SWITCHER_AddChannel(\"BusA0\", &1)", 2),
+      recallRow("a recall's Load", "IOSWITCHER_BusLoad", "IOSWITCHER_BusLoad(&0, 65, True)"),
+      recallRow("a recall's DC reading", "IOSWITCHER_GetBusDC",
+                "IOSWITCHER_GetBusDC(&0, 66, &Empty, &Empty)"),
+      recallRow("a recall's Bal", "SWITCHER_Balance", "SWITCHER_Balance(\"BusB0\", True)"),
+      recallRow("a recall's closing poll", "IOSWITCHER_GetFullStatus",
+                "IOSWITCHER_GetFullStatus(&0, &16, &0)", 3),
+      {"a recall's mode",
+       "ORVANE_Reset",
+       [](TracedProgram& p) { recallAll(p, "Mode"); },
+       true,
+       ExitConnectionLost,
+       {givenUp("ORVANE_Reset(&0, True, &\"Switcher 0 reset\")", "ORVANE_Reset"),
+        LostConnectionBox, "event raised Form_Unload", ResetNotSent}},
   };
+  const auto presets = std::filesystem::temp_directory_path() / "orvane-give-up-presets.toml";
+  std::ofstream(presets) << "[preset.All]\na_channels = [\"X1\"]\na_load = true\nb_balance = true\n"
+                            "[preset.Mode]\nmode = \"Stereo Pairs\"\n";
   for (const auto& row : rows) {
     SCOPED_TRACE(row.place);
-    TracedProgram p({}, 1ms);
+    TracedProgram p({}, 1ms, presets);
     if (std::string(row.place) != "start-up" && std::string(row.place) != "initialisation") {
-      loadThenBlock(p, row.member);
+      loadThenBlock(p, row.member, row.fromCall);
     }
     row.operatorDoes(p);
     while (p.sim().blockedCalls() == 0) std::this_thread::yield();

@@ -85,11 +85,14 @@ struct TraceFile {
 // The program with --trace into a temporary file.
 struct TracedProgram : TraceFile, HeadlessProgram {
   explicit TracedProgram(host::sim::SimConfig config = {},
-                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter)
-      : HeadlessProgram(withSimulator(config), {}, startupWindowAfter, log) {}
-  static Options withSimulator(const host::sim::SimConfig& config) {
+                         std::chrono::milliseconds startupWindowAfter = panel::StartupWindowAfter,
+                         std::optional<std::filesystem::path> presets = std::nullopt)
+      : HeadlessProgram(withSimulator(config, presets), {}, startupWindowAfter, log) {}
+  static Options withSimulator(const host::sim::SimConfig& config,
+                               const std::optional<std::filesystem::path>& presets = {}) {
     Options options = simulated();
     options.sim.config = config;
+    if (presets) options.presetsPath = presets->string();
     return options;
   }
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,8 @@
 
 #include "controller/PlatformServices.h"
 #include "host/sim/SimulatedHost.h"
+#include "host/trace/TraceLog.h"
+#include "host/trace/TracingFactory.h"
 #include "panel/headless/HeadlessCallWaiter.h"
 
 namespace orvane::host {
@@ -149,6 +152,54 @@ TEST_F(OnTheHostThread, GivingUpFailsTheCallAndEverythingAfterItAndALateAnswerWr
   EXPECT_EQ(b, Variant("b"));
   switcher.reset();  // left to the host thread, which releases it if it ever gets to
   app.reset();
+}
+
+// The host never answers a release, and the next call waits behind it in the queue: giving up on
+// that call is a give-up all the same (skip-and-continue must not take it for a host error), and
+// the trace says where it waited.
+TEST(HostThreadLifetime, AGiveUpOnACallQueuedBehindAHungReleaseIsAGiveUp) {
+  struct HungOnRelease final : Object {
+    explicit HungOnRelease(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {}
+    ~HungOnRelease() override {
+      while (!*open_) std::this_thread::sleep_for(1ms);
+    }
+    Variant call(std::string_view, Args) override { return Variant(true); }
+    Variant get(std::string_view) override { return Variant(true); }
+    void put(std::string_view, const Variant&) override {}
+    using Object::call;
+    std::shared_ptr<std::atomic<bool>> open_;
+  };
+  auto open = std::make_shared<std::atomic<bool>>(false);
+  std::FILE* file = std::tmpfile();
+  auto log = std::make_shared<trace::TraceLog>(file, "trace", true);
+  panel::HeadlessCallWaiter waiter(1ms);
+  HostThread thread(waiter);
+  auto hung = trace::tracingFactory(
+      thread.wrap([open](const std::string&) { return std::make_shared<HungOnRelease>(open); }),
+      log)("Hung");
+  auto other = trace::tracingFactory(thread.wrap(factoryOf(std::make_shared<ScriptedObject>(
+                                         [](std::string_view, Args) { return Variant(true); }))),
+                                     log)("Other");
+  hung.reset();  // its release is queued, and hangs
+  try {
+    other->get("Answer");
+    ADD_FAILURE() << "the call was answered";
+  } catch (const AutomationError&) {
+    ADD_FAILURE() << "given up on as a host error";
+  } catch (const CallGivenUpWhileQueued& error) {
+    EXPECT_EQ(error.member(), "Answer");
+  }
+  EXPECT_TRUE(thread.givenUp());
+  *open = true;
+  thread.waitUntilIdle();
+  std::fflush(file);
+  std::rewind(file);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), file));
+  EXPECT_NE(text.find("HostApp.Answer -> error \"Answer: the host is not responding\" (given up "
+                      "waiting for it: queued behind a call the host has not answered)"),
+            std::string::npos)
+      << text;
 }
 
 TEST(HostThreadLifetime, AThreadStuckInTheHostIsLeftBehindNotJoined) {
