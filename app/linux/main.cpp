@@ -14,6 +14,7 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "panel/qt/PanelWindow.h"
+#include "panel/qt/WindowManagerClose.h"
 #include "panel/qt/QtCallWaiter.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
@@ -122,6 +123,7 @@ int main(int argc, char** argv) {
   noDisplayTrace = nullptr;
 
   panel::qt::PanelWindow window;
+  const panel::qt::WindowManagerClose windowManagerClose(window);
   panel::qt::QtCallWaiter waiter(window, options.hostTimeout);
   panel::qt::QtView view(window);
   panel::qt::QtPlatformServices boxes(window);

@@ -66,15 +66,15 @@ struct FaultSpec {
   static constexpr int Always = -1;
 };
 
+// Whether the simulated host has a member of this name, spelled exactly as the host spells it;
+// "CreateObject(Qelvix.Application)" stands for creating the application.
+bool hasMember(std::string_view member);
+
 // The built-in simulated measurement host: the "Qelvix.Application" object, its IOSwitcher and the
 // switchers behind it, with the fault injection that tests and the fuzzer use. One instance is the
 // whole simulated application; the objects it hands out share its state. One thread at a time uses
 // it: the program's host thread makes the calls, and tests arm faults and inspect it between
 // calls. Only releaseBlocked() may come from another thread while a call runs.
-// Whether the simulated host has a member of this name, spelled exactly as the host spells it;
-// "CreateObject(Qelvix.Application)" stands for creating the application.
-bool hasMember(std::string_view member);
-
 class SimulatedHost {
  public:
   explicit SimulatedHost(SimConfig config = {});

@@ -56,9 +56,9 @@ class TraceLog {
   bool holdingBack(Held slot) const;
 
   // Something begun and not yet ended (a box on screen, a host call waiting for its answer); a
-  // held-back event line is written as it begins. When
-  // the desktop session ends, writeOpen() lists what is still open: a fault report then shows what
-  // the operator was looking at and which call never came back.
+  // held-back event line is written as it begins. When the desktop session ends, writeOpen() lists
+  // what is still open: a fault report then shows what the operator was looking at and which call
+  // never came back.
   using OpenId = std::uint64_t;
   OpenId opened(Clock::time_point began, std::string text);
   void closed(OpenId id);

@@ -327,6 +327,14 @@ void PanelWindow::finishRun() {
   emit runFinished();
 }
 
+bool PanelWindow::operationRunning() const {
+  return dispatcher_ && dispatcher_->busy() && !finished_;
+}
+
+void PanelWindow::closeDuringOperation() {
+  send({EventKind::Unload});
+}
+
 // The close box: Form_Unload runs through the dispatcher, then the run is over. While a handler
 // is still running the dispatcher keeps the close and closes the window once it has finished.
 void PanelWindow::closeEvent(QCloseEvent* event) {

@@ -56,6 +56,10 @@ class PanelWindow : public QWidget {
   void followEvery(std::chrono::milliseconds period);
   // The context menu's presets (right-click, Shift+F10, the menu key); without them, no menu.
   void offerPresets(PresetActions& presets) { presets_ = &presets; }
+  // True while a handler runs (a host call, a box of an operation's).
+  bool operationRunning() const;
+  // The operator's close while a handler runs: kept, and run once the operation has ended.
+  void closeDuringOperation();
 
   // The run is over: stop the timers, take the window off the screen without unloading it.
   void finishRun();

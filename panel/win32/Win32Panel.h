@@ -33,7 +33,6 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void attach(Dispatcher& dispatcher);
   // What runs when the desktop session ends with the window open; it does not return.
   void onSessionEnding(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
-  // The follow timer (--follow-ms): started once the window is shown.
   // --follow-ms: the follow timer's period, from when the window is shown.
   void followEvery(std::chrono::milliseconds period) {
     followPeriod_ = static_cast<UINT>(period.count());

@@ -220,14 +220,17 @@ has_lines "" "$trace" \
 step "trace: $(wc -l < "$trace") lines, each session step in it"
 
 # The host stops answering: start-up reads the status three times, so the fourth read (the poll
-# after the first click) never returns. With a 500 ms limit the Retry/Cancel box comes up;
+# after the first click) never returns. The operator closes the window meanwhile: the close is kept
+# (the trace says so) instead of being lost. With a 1.5 s limit the Retry/Cancel box comes up;
 # Escape closes it, which is Cancel; the lost-connection box follows; OK ends the program.
-"$program" --sim-block IOSWITCHER_GetFullStatus:4 --host-timeout-ms 500 > "$work/program.log" 2>&1 &
+"$program" --sim-block IOSWITCHER_GetFullStatus:4 --host-timeout-ms 1500 \
+  --trace "$work/hung.trace" > "$work/program.log" 2>&1 &
 program_pid=$!
 prompt=$(wait_window "$title_prompt") || fail "hung host: the address prompt did not appear"
 press "$prompt" Return || fail "hung host: could not answer the address prompt"
 main=$(wait_window "$title_main") || fail "hung host: the panel did not appear"
 click "$main" 156 8 || fail "hung host: could not click X5"
+"$closer" "$main" || fail "hung host: could not close the window"
 asking=$(wait_window "$title_box" "$main") || fail "hung host: no box while the host is silent"
 step "hung host: the not-answering box is up"
 press "$asking" Escape || fail "hung host: could not close the not-answering box"
@@ -238,6 +241,9 @@ press "$lost" Return || fail "hung host: could not answer the lost-connection bo
 ended 50 || fail "hung host: the program did not end"
 [ "$status" -eq 3 ] || fail "hung host: the program exited with status $status, not 3"
 step "hung host: ended $(( ($(date +%s%N) - gave_up) / 1000000 )) ms after OK; exit status 3"
+has_lines "hung host: " "$work/hung.trace" \
+  'event kept Form_Unload: runs once the operation in progress ends$'
+step "hung host: the close during the hung call was kept"
 
 # A host slow to start: after half a second the start-up window (titled like the prompt) counts
 # the seconds; the prompt replaces it once the host is ready, and no not-answering box comes
@@ -353,7 +359,7 @@ press "$main" Menu && sleep 0.3 && xdotool key Down Return
 dialog=$(wait_window "^Orvane I/O Switcher 0$") || fail "presets: Store preset... asked for no name"
 timeout 5 xdotool windowfocus --sync "$dialog" && xdotool type --delay 20 "Bench 1" && xdotool key Return
 for _ in $(seq 30); do grep -q '^\[preset."Bench 1"\]$' "$presets" 2>/dev/null && break; sleep 0.1; done
-grep -q '^a_channels = \[ "X5" \]$' "$presets" || fail "presets: the file holds no X5: $(cat "$presets" 2>&1)"
+grep -q '^a_channels = \["X5"\]$' "$presets" || fail "presets: the file holds no X5: $(cat "$presets" 2>&1)"
 "$closer" "$main" || fail "presets: could not close the panel"
 ended 100 || fail "presets: the program did not end after the close"
 has_lines "presets: " "$work/presets.trace" 'box InputBox\(.*\) -> Cancel$' \

@@ -398,7 +398,7 @@ else
     xdotool type --delay 30 "Bench 1"
     xdotool key --clearmodifiers Return
     for ((i = 0; i < 40; i++)); do
-      tr -d '\r' < "$presets" 2> /dev/null | grep -q '^a_channels = \[ "X5" \]$' && break
+      tr -d '\r' < "$presets" 2> /dev/null | grep -q '^a_channels = \["X5"\]$' && break
       sleep 0.25
     done
     if tr -d '\r' < "$presets" 2> /dev/null | grep -q '^\[preset."Bench 1"\]$'; then

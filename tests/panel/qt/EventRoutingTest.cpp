@@ -228,7 +228,7 @@ TEST_F(EventRoutingTest, LostConnectionClosesTheWindowThroughFormUnloadOnce) {
 
 // What the operator does while a host call is still running is dropped, never run nested: a list
 // choice is taken back; the close box is kept and closes the window once the click is done.
-TEST_F(EventRoutingTest, OperatorInputDuringAHostCallIsDropped) {
+TEST_F(EventRoutingTest, OperatorInputDuringAHostCallIsDroppedButTheCloseIsKept) {
   bool closeAccepted = true;
   p.sim.setCallHook([&](const std::string& member) {
     if (member != "SWITCHER_AddChannel") return;
