@@ -171,10 +171,23 @@ void replaceWith(const std::filesystem::path& path, const std::string& text,
       return;
     }
     const DWORD error = GetLastError();
-    const auto now = std::chrono::steady_clock::now();
     if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
       fail(reasonOf(static_cast<int>(error)));
     }
+    // ReplaceFileW swaps the file in place, which Wine (and some shares) allow where a rename over
+    // a file that a reader holds open with delete sharing is refused.
+    if (ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                     nullptr, nullptr)) {
+      return;
+    }
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      // The old file has been moved aside and the new one is still FILE.new: put it in place, or
+      // leave it there and say so, never removing the only whole copy.
+      if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) return;
+      throw FileError(name + ": could not be replaced; what was to be written is in " +
+                      pathText(temporary));
+    }
+    const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
       DeleteFileW(temporary.c_str());
       throw FileBusy(name + " is busy: another program holds it open, so it could not be "

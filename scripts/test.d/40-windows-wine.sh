@@ -65,6 +65,9 @@ timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f > /de
 echo "--- the COM binding in process"
 run "COM binding tests" 60 wine "$bin/tests/windows/orvane_com_tests.exe"
 
+echo "--- the presets file shared: read with delete sharing, a busy replace, refusals"
+run "presets file tests" 60 wine "$bin/tests/windows/orvane_presets_file_tests.exe"
+
 echo "--- the COM binding and the controller against the out-of-process test server"
 wine_tests="$bin/tests/windows/orvane_com_wine_tests.exe"
 run "cross-process tests" 150 wine "$wine_tests"
