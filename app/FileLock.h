@@ -23,8 +23,11 @@ class FileLock {
   FileLock& operator=(const FileLock&) = delete;
 
  private:
-  void* handle_ = nullptr;  // a HANDLE on Windows
+#ifdef _WIN32
+  void* handle_ = nullptr;  // a HANDLE
+#else
   int fd_ = -1;
+#endif
 };
 
 }  // namespace orvane::app

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/FileLock.h"
+#include "app/TomlGuard.h"
 #include "app/TomlText.h"
 #include "host/PathText.h"
 
@@ -29,6 +30,11 @@ std::string modeList() {
 }
 
 toml::table parsed(const std::string& text, const std::string& name) {
+  if (const auto line = lineTouchingTomlFault(text)) {
+    throw PresetFileError(name + ":" + std::to_string(*line) +
+                          ": a character beyond ASCII outside quotes (TOML allows such characters "
+                          "only in quoted text and comments)");
+  }
   try {
     return toml::parse(text, name);
   } catch (const toml::parse_error& error) {
@@ -177,7 +183,7 @@ std::map<std::string, Preset> PresetFile::load() const {
   const std::string name = displayName();
   const auto text = readWhole(followLinks(path_, name), name, LargestPresetsFile);
   if (!text) return {};
-  return presetsIn(parsed(*text, name), name);
+  return presetsInText(*text, name);
 }
 
 Preset PresetFile::recallable(const std::string& name) const {
@@ -194,6 +200,33 @@ Preset PresetFile::recallable(const std::string& name) const {
   return found->second;
 }
 
+std::map<std::string, Preset> presetsInText(const std::string& text, const std::string& file) {
+  return presetsIn(parsed(text, file), file);
+}
+
+std::string textWithPreset(const std::optional<std::string>& text, const Preset& preset,
+                           const std::string& file) {
+  toml::table root = text ? parsed(*text, file) : toml::table{};
+  presetsIn(root, file);  // a file with a broken preset is not written over either
+  if (!root.contains("preset")) root.insert("preset", toml::table{});
+  auto& all = *root.get("preset")->as_table();
+  if (!all.contains(preset.name)) all.insert(preset.name, toml::table{});
+  writeInto(*all.get(preset.name)->as_table(), preset);
+
+  // No writer is trusted blindly: what is about to be written must read back as meant.
+  const std::string written = tomlText(root);
+  toml::table readBack;
+  try {
+    if (!lineTouchingTomlFault(written)) readBack = toml::parse(written, file);
+  } catch (const toml::parse_error&) {  // told below, as any text that does not read back
+  }
+  if (!sameContent(readBack, root)) {
+    throw PresetFileError(file + ": the preset " + quoted(preset.name) +
+                          " would not read back as it was meant; it is as it was");
+  }
+  return written;
+}
+
 void PresetFile::store(const Preset& preset, const StoreWait& wait) const {
   const std::string name = displayName();
   const auto target = followLinks(path_, name);
@@ -207,25 +240,7 @@ void PresetFile::store(const Preset& preset, const StoreWait& wait) const {
   try {
     checkWritable(target, name);
     const auto text = readWhole(target, name, LargestPresetsFile);
-    toml::table root = text ? parsed(*text, name) : toml::table{};
-    presetsIn(root, name);  // a file with a broken preset is not written over either
-    if (!root.contains("preset")) root.insert("preset", toml::table{});
-    auto& all = *root.get("preset")->as_table();
-    if (!all.contains(preset.name)) all.insert(preset.name, toml::table{});
-    writeInto(*all.get(preset.name)->as_table(), preset);
-
-    // No writer is trusted blindly: what is about to be written must read back as meant.
-    const std::string written = tomlText(root);
-    toml::table readBack;
-    try {
-      readBack = toml::parse(written, name);
-    } catch (const toml::parse_error&) {  // told below, as any text that does not read back
-    }
-    if (!sameContent(readBack, root)) {
-      throw PresetFileError(name + ": the preset " + quoted(preset.name) +
-                            " would not read back as it was meant; it is as it was");
-    }
-    replaceWith(target, written, name, wait.busyLimit, wait.pause);
+    replaceWith(target, textWithPreset(text, preset, name), name, wait.busyLimit, wait.pause);
   } catch (...) {
     // A FILE.new left by a store that failed, ours or an earlier one: nobody else writes it while
     // we hold the lock.

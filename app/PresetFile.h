@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "app/FileAccess.h"
@@ -42,6 +43,14 @@ struct StoreWait {
 //
 // A file that is a symbolic link stays one: it is read, locked and replaced where it points. No
 // error of the file system escapes as anything but PresetFileError.
+// The presets a file's text holds; throws PresetFileError naming the line of the first mistake.
+std::map<std::string, controller::Preset> presetsInText(const std::string& text,
+                                                        const std::string& file);
+// The file's text (none: no file yet) with one preset stored, every other key kept, checked to
+// read back as meant; throws PresetFileError when the text does not parse or would not read back.
+std::string textWithPreset(const std::optional<std::string>& text,
+                           const controller::Preset& preset, const std::string& file);
+
 class PresetFile {
  public:
   // makeFolder: the default location, whose folder the first store makes; a folder named on the

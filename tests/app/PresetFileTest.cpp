@@ -99,6 +99,13 @@ TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
       {"[preset.\"A\"]\nmode = 2\n", ":2: preset \"A\": mode must be text"},
       {"preset = 3\n", ":1: preset must be a table"},
       {"[preset.\"" + std::string(41, 'n') + "\"]\n", "at most 40 characters"},
+      {"[preset.\"A\"]\na_channels = [\"X1\", \"X1\"]\n",
+       ":2: preset \"A\": channel \"X1\" is listed twice in a_channels"},
+      {"[preset.Kim's]\na_load = true\n", ":1: "},  // what 1.4.0 wrote
+      // Found by the fuzzer: toml++ 3.3 reaches undefined behaviour on these; refused before it.
+      {"[preset.Gr\xC3\xBC\xC3\x9F" "e]\n", ":1: a character beyond ASCII outside quotes"},
+      {"[preset.\"A\"]\nmode = \"None\" \xC3\xA9\n", ":2: a character beyond ASCII outside quotes"},
+      {"[preset.\"A\"]\nnote = \"\"\"x\\\n  \xC3\xA9\"\"\"\n", ":3: a character beyond ASCII"},
   };
   for (const auto& [text, message] : broken) {
     write(text);

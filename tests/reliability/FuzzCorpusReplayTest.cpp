@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/reliability/fuzz/ControllerFuzz.h"
+#include "tests/reliability/fuzz/PresetsFuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -82,6 +83,26 @@ TEST_F(FuzzReplay, EmptyAndTinyInputsRunSound) {
   play({}, "empty input");
   for (int b = 0; b < 256; ++b)
     play({static_cast<std::uint8_t>(b)}, "one byte " + std::to_string(b));
+}
+
+// The presets file's kept inputs (the broken files of its tests, names full of quotes and escapes,
+// files of every kind of TOML value) and a seeded random batch: no finding.
+TEST(PresetsFuzzReplay, EveryKeptInputAndASeededBatchFindNothing) {
+  int played = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(ORVANE_PRESETS_CORPUS)) {
+    const auto input = readFile(entry.path());
+    EXPECT_EQ(presetsFuzzFinding(input.data(), input.size()), "") << entry.path().filename();
+    ++played;
+  }
+  EXPECT_GE(played, 50);
+  std::mt19937 random(20261208);
+  const std::string alphabet = "[]\"'=.#\\ \nabc_XY1\xC3\xA9";
+  for (int run = 0; run < 300; ++run) {
+    std::vector<std::uint8_t> input(1 + random() % 200);
+    for (auto& byte : input) byte = static_cast<std::uint8_t>(alphabet[random() % alphabet.size()]);
+    input[0] = static_cast<std::uint8_t>(random());
+    EXPECT_EQ(presetsFuzzFinding(input.data(), input.size()), "") << "random input " << run;
+  }
 }
 
 }  // namespace

@@ -86,6 +86,42 @@ sim::SimConfig startSettings() {
   return config;
 }
 
+// One argument as the call log writes it: numbers and booleans as such, text in double quotes,
+// a reference as the value it holds.
+std::string argumentText(const VARIANT& given) {
+  const VARIANT& value =
+      given.vt == (VT_BYREF | VT_VARIANT) && given.pvarVal ? *given.pvarVal : given;
+  char number[64];
+  switch (value.vt & ~VT_BYREF) {
+    case VT_EMPTY:
+      return "Empty";
+    case VT_I2:
+      return std::to_string((value.vt & VT_BYREF) ? *value.piVal : value.iVal);
+    case VT_I4:
+      return std::to_string((value.vt & VT_BYREF) ? *value.plVal : value.lVal);
+    case VT_R8:
+      std::snprintf(number, sizeof number, "%g", (value.vt & VT_BYREF) ? *value.pdblVal : value.dblVal);
+      return number;
+    case VT_BOOL:
+      return ((value.vt & VT_BYREF) ? *value.pboolVal : value.boolVal) ? "True" : "False";
+    case VT_BSTR: {
+      const BSTR text = (value.vt & VT_BYREF) ? *value.pbstrVal : value.bstrVal;
+      return "\"" + com::toUtf8(std::wstring_view(text ? text : L"", text ? SysStringLen(text) : 0)) + "\"";
+    }
+    default:
+      return "?";
+  }
+}
+
+// "NAME(a, b, c)": DISPPARAMS holds the arguments last first.
+std::string callText(const std::string& name, const DISPPARAMS& params) {
+  std::string text = name + "(";
+  for (UINT i = params.cArgs; i > 0; --i) {
+    text += argumentText(params.rgvarg[i - 1]) + (i > 1 ? ", " : "");
+  }
+  return text + ")";
+}
+
 void openCallLog() {
   wchar_t path[MAX_PATH] = {};
   DWORD size = sizeof path;
@@ -468,7 +504,7 @@ HRESULT ServerDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   if (id < 1 || id > MemberCount) return DISP_E_MEMBERNOTFOUND;
   if (!params) return E_INVALIDARG;
   const std::string name = com::toUtf8(std::wstring_view(MemberNames[id - 1]));
-  logLine("call " + name);
+  logLine("call " + callText(name, *params));
   if (session_->hangs(name)) hangThenExit();
   const bool isPut = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   if (isPut && (params->cArgs != 1 || params->cNamedArgs != 1 ||

@@ -375,6 +375,40 @@ else
 fi
 timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
 
+# --preset against the test server, whose log records each call with its arguments: from the
+# recall's first call (its status read) to its closing status poll, the server sees exactly what
+# the preset changes, in order: X5 onto bus A, then bus A's Load (with the bus constant its call
+# reads, as a click's does), and nothing else.
+presets="$work/server-presets.toml"
+printf '[preset."Bench 1"]\na_channels = ["X5"]\na_load = true\n' > "$presets"
+calls="$work/recall-calls.log"
+recallTrace="$work/server-recall.trace"
+timeout 60 wine reg add "$hangKey" /v LogFile /d "$(winepath -w "$calls")" /f > /dev/null 2>&1
+wine "$bin/app/windows/orvane-panel.exe" --address 0 --presets "$(winepath -w "$presets")" \
+  --preset "Bench 1" --trace "$(winepath -w "$recallTrace")" &
+panel=$!
+if main=$(waitForWindowMatching "^Orvane I/O Switcher 0\$" 30); then
+  for ((i = 0; i < 40; i++)); do
+    sed -n '/preset "Bench 1" recalled from/,$p' "$recallTrace" 2> /dev/null |
+      grep -q 'IOSWITCHER_BusLoad' && sleep 0.5 && break
+    sleep 0.25
+  done
+  recalled=$(tr -d '\r' < "$calls" | grep '^call ' | tail -6 | sed 's/^call //' |
+    sed -E 's/^IOSWITCHER_GetFullStatus\(0, .*\)$/IOSWITCHER_GetFullStatus(0, ...)/' | tr '\n' ';')
+  expected='IOSWITCHER_GetFullStatus(0, ...);IOSWITCHER_GetFullStatus(0, ...);SWITCHER_AddChannel("BusA0", 5);IOSWITCHER_BUS_A();IOSWITCHER_BusLoad(0, 65, True);IOSWITCHER_GetFullStatus(0, ...);'
+  if [ "$recalled" = "$expected" ]; then
+    pass "presets: --preset against the test server made exactly the preset's calls, in order"
+  else
+    fail "presets: --preset against the test server: the server saw ${recalled:-nothing}"
+  fi
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+  endedCleanly "presets: the panel recalling from the test server" " of Alt+F4" || true
+else
+  fail "presets: --preset against the test server: the panel did not come up"
+fi
+timeout 60 wine reg delete "$hangKey" /f > /dev/null 2>&1
+
 # Presets on the simulated host: X5 on, stored through the context menu (Shift+F10, then the
 # keyboard) under a name typed into the input box; a new start with --preset recalls it with no
 # click at all; an unknown --preset is a command-line mistake (exit code 2).
@@ -486,7 +520,7 @@ else
   done
   timeout 60 wine wineboot --end-session > /dev/null 2>&1
   after=$(tr -d '\r' < "$calls" | sed -n '/call SWITCHER_AddChannel/,$p' |
-    grep -E '^(call ORVANE_Reset|release)' | tr '\n' ',')
+    grep -E '^(call ORVANE_Reset|release)' | sed 's/(.*$//' | tr '\n' ',')
   if [ "$after" = "call ORVANE_Reset,release object,release application," ]; then
     pass "session end after X5: the server saw the reset, then both releases"
   else

@@ -1,0 +1,47 @@
+#include "tests/reliability/fuzz/PresetsFuzz.h"
+
+#include <algorithm>
+
+#include "app/PresetFile.h"
+
+namespace orvane::reliability {
+
+std::string presetsFuzzFinding(const std::uint8_t* data, std::size_t size) {
+  using app::PresetFileError;
+  if (size == 0) return "";
+  const auto* bytes = reinterpret_cast<const char*>(data);
+  const std::size_t nameLength = std::min<std::size_t>(data[0] % 48, size - 1);
+  const std::string name(bytes + 1, nameLength);
+  const std::string text(bytes + 1 + nameLength, size - 1 - nameLength);
+
+  std::map<std::string, controller::Preset> before;
+  bool reads = true;
+  try {
+    before = app::presetsInText(text, "fuzz.toml");
+  } catch (const PresetFileError&) {
+    reads = false;
+  }
+  if (controller::presetNameProblem(name)) return "";
+
+  controller::Preset preset{name, static_cast<std::int16_t>(data[0] % 6), {}, {true, false},
+                            {false, true}};
+  preset.on[data[0] % 2][data[0] % 16] = true;
+  std::string written;
+  try {
+    written = app::textWithPreset(text, preset, "fuzz.toml");
+  } catch (const PresetFileError& error) {
+    return reads ? std::string("a file that reads refused a store: ") + error.what() : "";
+  }
+  if (!reads) return "a file that does not read took a store";
+  try {
+    auto after = app::presetsInText(written, "fuzz.toml");
+    if (after[name] != preset) return "the stored preset did not read back as stored";
+    before[name] = preset;
+    if (after != before) return "a store changed another preset";
+  } catch (const PresetFileError& error) {
+    return std::string("the text written does not read: ") + error.what();
+  }
+  return "";
+}
+
+}  // namespace orvane::reliability
