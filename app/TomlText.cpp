@@ -83,6 +83,13 @@ bool isSection(const toml::node& node) {
 void writeTable(std::string& out, const toml::table& table, const std::string& path, bool header,
                 bool quoteChildren);
 
+// A table's header, after a blank line unless it comes first.
+void writeHeader(std::string& out, std::string_view open, const std::string& path,
+                 std::string_view close) {
+  if (!out.empty()) out += '\n';
+  out.append(open).append(path).append(close) += '\n';
+}
+
 // The table's own keys first, then its tables and arrays of tables under their headers.
 void writeBody(std::string& out, const toml::table& table, const std::string& path,
                bool quoteChildren) {
@@ -97,7 +104,7 @@ void writeBody(std::string& out, const toml::table& table, const std::string& pa
       writeTable(out, *sub, child, true, presets);
     } else if (isArrayOfTables(value)) {
       for (const auto& item : *value.as_array()) {
-        out += (out.empty() ? "" : "\n") + ("[[" + child + "]]\n");
+        writeHeader(out, "[[", child, "]]");
         writeBody(out, *item.as_table(), child, false);
       }
     }
@@ -108,7 +115,7 @@ void writeTable(std::string& out, const toml::table& table, const std::string& p
                 bool quoteChildren) {
   const bool ownKeys = std::any_of(table.begin(), table.end(),
                                    [](const auto& entry) { return !isSection(entry.second); });
-  if (header && (ownKeys || table.empty())) out += (out.empty() ? "" : "\n") + ("[" + path + "]\n");
+  if (header && (ownKeys || table.empty())) writeHeader(out, "[", path, "]");
   writeBody(out, table, path, quoteChildren);
 }
 

@@ -151,6 +151,38 @@ void BM_ChannelClick_SimHeadless(benchmark::State& state) {
 }
 BENCHMARK(BM_ChannelClick_SimHeadless)->ArgName("mode")->Arg(0)->Arg(1);
 
+// --- a full recall: a mode, all 32 channels, both Load and both Bal relays, then back to empty --
+// Each iteration recalls "full" and "empty" in turn. The switching calls (channels and relays) are
+// reported against their least possible number: 32 + 4 for "full", none for "empty", whose mode's
+// reset turns everything off already. host_calls counts everything, the mode's reset and the reads
+// around it included.
+
+void BM_PresetRecall_SimHeadless(benchmark::State& state) {
+  host::sim::SimulatedHost sim;
+  StartedProgram<panel::HeadlessView> program(sim.factory());
+  controller::Preset full{"full", 2, {}, {true, true}, {true, true}};
+  for (auto& bus : full.on) bus.fill(true);
+  const controller::Preset empty{"empty", 0, {}, {}, {}};
+  long switching = 0;
+  sim.setCallHook([&switching](const std::string& member) {
+    if (member.starts_with("SWITCHER_AddChannel") || member.starts_with("SWITCHER_RemoveChannel") ||
+        member == "IOSWITCHER_BusLoad" || member == "SWITCHER_Balance") {
+      ++switching;
+    }
+  });
+  const long callsBefore = sim.callCount();
+  for (auto _ : state) {
+    program.controller.recallPreset(full);
+    program.controller.recallPreset(empty);
+    clearRecordedOperations(program.view);
+  }
+  if (program.controller.runEnded()) state.SkipWithError("the run ended");
+  setPerIteration(state, "host_calls", static_cast<double>(sim.callCount() - callsBefore));
+  setPerIteration(state, "switching_calls", static_cast<double>(switching));
+  state.counters["switching_least"] = 32 + 4;
+}
+BENCHMARK(BM_PresetRecall_SimHeadless);
+
 // --- the same click with the simulated host on the host thread, as the programs run it --------
 
 void BM_ChannelClick_SimHostThread(benchmark::State& state) {

@@ -3,7 +3,7 @@
 namespace orvane::controller {
 
 std::string channelName(int channel) {
-  return (channel <= 8 ? "X" : "Y") + std::to_string((channel - 1) % 8 + 1);
+  return {channel <= 8 ? 'X' : 'Y', static_cast<char>('1' + (channel - 1) % 8)};
 }
 
 std::optional<int> channelOf(std::string_view name) {
