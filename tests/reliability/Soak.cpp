@@ -1,6 +1,7 @@
 #include "tests/reliability/Soak.h"
 
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -48,13 +49,38 @@ bool panelAgreesWithHost(testing::ControllerBench& b) {
   return true;
 }
 
-// The only box a fault-free run may show is the excessive-DC warning (X3 carries 9 V).
+// A recall's box that names only Bal relays left off: the excessive-DC warning came before it.
+bool onlyBalLeftOff(const std::string& text) {
+  const std::string intro = "The switcher did not take the whole preset ";
+  if (text.rfind(intro, 0) != 0) return false;
+  std::istringstream lines(text.substr(text.find("\r\n\r\n") + 4));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line != "Bus A: Bal is off" && line != "Bus B: Bal is off") return false;
+  }
+  return true;
+}
+
+// The only boxes a fault-free run may show are the excessive-DC warning (X3 carries 9 V) and a
+// recall's word that Bal stayed off because of it.
 void checkBoxes(const testing::ControllerBench& b, SoakResult& result) {
   for (const auto& box : b.services.boxes) {
-    if (box.style != controller::box::ExclamationOk || box.text.rfind("There is excessive DC", 0)) {
+    if (box.style != controller::box::ExclamationOk ||
+        (box.text.rfind("There is excessive DC", 0) != 0 && !onlyBalLeftOff(box.text))) {
       result.problems.push_back("unexpected box: " + box.text);
     }
   }
+}
+
+// A preset drawn at random: any mode or none, any channels and relays.
+controller::Preset randomPreset(const std::function<int(int)>& pick) {
+  controller::Preset preset{"soak", std::nullopt, {}, {pick(2) == 1, pick(2) == 1},
+                            {pick(2) == 1, pick(2) == 1}};
+  if (pick(2) == 1) preset.mode = static_cast<std::int16_t>(pick(6));
+  for (auto& bus : preset.on) {
+    for (auto& on : bus) on = pick(4) == 0;
+  }
+  return preset;
 }
 
 constexpr long HarnessClearEvery = 500;
@@ -74,7 +100,7 @@ SoakResult runSoak(const SoakOptions& options) {
   auto& b = *bench;
   b.start("5");
   std::mt19937_64 random(options.seed);
-  const auto pick = [&random](int n) {
+  const std::function<int(int)> pick = [&random](int n) {
     return static_cast<int>(random() % static_cast<std::uint64_t>(n));
   };
 
@@ -90,7 +116,7 @@ SoakResult runSoak(const SoakOptions& options) {
     while (result.clicksRun < clicksDue && !b.dispatcher.runEnded()) {
       ++result.clicksRun;
       bool polls = true;
-      switch (pick(10)) {
+      switch (pick(12)) {
         case 0:
         case 1:
         case 2:
@@ -108,6 +134,15 @@ SoakResult runSoak(const SoakOptions& options) {
         case 6:
           b.view.click({ControlName::ResetButton});
           break;
+        case 7:  // another client of the host switches, and the follow read shows it
+          b.sim.switchAsAnotherClient(5, pick(2), 1 + pick(16), pick(2) == 1);
+          b.view.followTick();
+          break;
+        case 8: {
+          const auto preset = randomPreset(pick);
+          b.dispatcher.runOperation([&] { b.controller.recallPreset(preset); });
+          break;
+        }
         default: {  // a relay: no poll, so the check waits for the next click that polls
           const ControlName relays[] = {ControlName::BalA_Button, ControlName::LoadA_Button,
                                         ControlName::BalB_Button, ControlName::LoadB_Button};

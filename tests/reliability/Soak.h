@@ -8,7 +8,8 @@ namespace orvane::reliability {
 
 struct SoakOptions {
   long ticks = 432000;   // DC-monitor ticks; 432,000 at 200 ms are 24 hours of simulated time
-  long clicks = 100000;  // random channel, relay, stepping, reset clicks and mode changes
+  long clicks = 100000;  // random clicks, mode changes, follow reads of another client's switching
+                         // and preset recalls
   std::uint64_t seed = 1;
   int samples = 10;  // memory samples taken along the way, besides the first one
 };
