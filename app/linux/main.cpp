@@ -142,7 +142,9 @@ int main(int argc, char** argv) {
   window.show();
   if (options.followEvery) window.followEvery(*options.followEvery);
   window.offerPresets(program);
-  if (options.presetName) program.recallPreset(*options.presetName);
+  if (options.presetName) {
+    window.whenOnScreen([&program, &options] { program.recallPreset(*options.presetName); });
+  }
   application.exec();
   return program.end();
 }

@@ -11,8 +11,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <algorithm>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "panel/AccessibleNames.h"
@@ -259,6 +261,11 @@ void PanelWindow::setTickInterval(int milliseconds) {
   } else {
     timer_.stop();
   }
+}
+
+void PanelWindow::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (onScreen_) QTimer::singleShot(0, this, std::exchange(onScreen_, nullptr));
 }
 
 void PanelWindow::showEvent(QShowEvent* event) {

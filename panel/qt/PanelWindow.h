@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -56,6 +57,9 @@ class PanelWindow : public QWidget {
   void followEvery(std::chrono::milliseconds period);
   // The context menu's presets (right-click, Shift+F10, the menu key); without them, no menu.
   void offerPresets(PresetActions& presets) { presets_ = &presets; }
+  // Runs `then` once, as soon as the window has first been painted where the window system put it:
+  // a box raised from there sits over the window, not at the screen's corner.
+  void whenOnScreen(std::function<void()> then) { onScreen_ = std::move(then); }
   // True while a handler runs (a host call, a box of an operation's).
   bool operationRunning() const;
   // The operator's close while a handler runs: kept, and run once the operation has ended.
@@ -70,6 +74,7 @@ class PanelWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -90,6 +95,7 @@ class PanelWindow : public QWidget {
   QTimer followTimer_;
   Dispatcher* dispatcher_ = nullptr;
   PresetActions* presets_ = nullptr;
+  std::function<void()> onScreen_;
   bool finished_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "host/com/WideText.h"
+#include "panel/win32/CentredMessageBox.h"
 #include "panel/win32/Dpi.h"
 
 namespace orvane::panel::win32 {
@@ -77,7 +78,7 @@ bool Win32CallWaiter::showBox(const Box& box) {
   const UINT_PTR timer =
       SetTimer(nullptr, 0, static_cast<UINT>(settings_.boxCheckInterval.count()), &boxTimer);
   const int answer =
-      MessageBoxW(owner, toWide(box.text).c_str(), openBoxTitle_.c_str(), MB_RETRYCANCEL);
+      centredMessageBox(owner, toWide(box.text).c_str(), openBoxTitle_.c_str(), MB_RETRYCANCEL);
   if (timer) KillTimer(nullptr, timer);
   waiterWithOpenBox = outer;
   return answer == IDRETRY;

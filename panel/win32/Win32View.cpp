@@ -5,6 +5,7 @@
 #include "host/com/WideText.h"
 #include "panel/AccessibleNames.h"
 #include "panel/ReadoutFitter.h"
+#include "panel/win32/CentredMessageBox.h"
 #include "panel/win32/InputDialog.h"
 #include "panel/win32/WindowIds.h"
 
@@ -128,8 +129,8 @@ std::optional<std::string> Win32Panel::inputBox(const std::string& prompt, const
 
 std::int16_t Win32Panel::messageBox(const std::string& text, std::int16_t style,
                                     const std::string& title) {
-  const int answer =
-      MessageBoxW(owner(), toWide(text).c_str(), toWide(title).c_str(), static_cast<UINT>(style));
+  const int answer = centredMessageBox(owner(), toWide(text).c_str(), toWide(title).c_str(),
+                                       static_cast<UINT>(style));
   return static_cast<std::int16_t>(answer == 0 ? IDCANCEL : answer);
 }
 

@@ -289,6 +289,24 @@ TEST_CASE("the message box answers with the button pressed") {
   CHECK_EQ(panel.messageBox("Too much DC", 48, "Box test"), 1);
 }
 
+// Windows centres a message box on the screen; once the panel is up, ours sit over it.
+TEST_CASE("a box raised while the panel is on screen sits centred over it") {
+  Rig rig;
+  REQUIRE(rig.panel.load());
+  rig.panel.show(SW_SHOWNORMAL);
+  SetWindowPos(rig.panel.window(), nullptr, 40, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  RECT panel{};
+  GetWindowRect(rig.panel.window(), &panel);
+  RECT box{};
+  whenBoxOpens(L"Box test", [&box](HWND shown) {
+    GetWindowRect(shown, &box);
+    PostMessageW(shown, WM_COMMAND, IDOK, 0);
+  });
+  rig.panel.messageBox("There is excessive DC on this bus for balance mode.", 48, "Box test");
+  CHECK(std::abs((box.left + box.right) / 2 - (panel.left + panel.right) / 2) <= 2);
+  CHECK(std::abs((box.top + box.bottom) / 2 - (panel.top + panel.bottom) / 2) <= 2);
+}
+
 TEST_CASE("start-up on the simulated host: the panel as first shown") {
   Rig rig;
   REQUIRE(rig.panel.load());
