@@ -174,17 +174,19 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
       ->check(wholeNumber(0, 64, "a switcher address"));
   std::string presetsPath;
   std::string presetName;
-  app.add_option("--presets", presetsPath,
-                 "read and store presets in FILE instead of the\nuser's own presets.toml")
+  app.add_option(
+         "--presets", presetsPath,
+         "read and store presets in FILE instead of\n" + host::pathText(defaultPresetsPath()))
       ->type_name("FILE")
       ->check(check(isFileName, "needs a file name"));
-  auto* presetOption = app.add_option("--preset", presetName,
-                 "recall the preset NAME once start-up has\nfinished (with --address: no click "
-                 "at all)")
-      ->type_name("NAME")
-      ->check(check(
-          [](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
-          "needs a preset's name"));
+  auto* presetOption =
+      app.add_option("--preset", presetName,
+                     "recall the preset NAME once start-up has\nfinished (with --address: no click "
+                     "at all)")
+          ->type_name("NAME")
+          ->check(check(
+              [](const std::string& text) { return !text.empty() && !text.starts_with("--"); },
+              "needs a preset's name"));
   addMilliseconds(app, "--follow-ms", followMs,
                   "read the switcher's status every N ms between\noperations, to show what "
                   "others switch (off\nby default; at least 200)",

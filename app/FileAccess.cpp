@@ -10,10 +10,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace orvane::app {
@@ -51,8 +51,7 @@ std::string reasonOf(int error) {
 
 namespace {
 
-[[noreturn]] void failed(const std::filesystem::path& path, const std::string& name,
-                         DWORD error) {
+[[noreturn]] void failed(const std::filesystem::path& path, const std::string& name, DWORD error) {
   switch (error) {
     case ERROR_PATH_NOT_FOUND:
       missingFolder(path, name);
@@ -67,7 +66,8 @@ namespace {
 
 [[noreturn]] void failed(const std::filesystem::path& path, const std::string& name,
                          const std::error_code& error) {
-  if (error.category() == std::system_category()) failed(path, name, static_cast<DWORD>(error.value()));
+  if (error.category() == std::system_category())
+    failed(path, name, static_cast<DWORD>(error.value()));
   throw FileError(name + ": " + error.message());
 }
 
@@ -122,8 +122,7 @@ std::optional<std::string> readWhole(const std::filesystem::path& path, const st
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
-      throw FileError(name + ": cannot be read: " +
-                      reasonOf(static_cast<int>(GetLastError())));
+      throw FileError(name + ": cannot be read: " + reasonOf(static_cast<int>(GetLastError())));
     }
     if (got == 0) return text;
     text.append(buffer, got);
@@ -142,8 +141,7 @@ void checkWritable(const std::filesystem::path& path, const std::string& name) {
 }
 
 void replaceWith(const std::filesystem::path& path, const std::string& text,
-                 const std::string& name, std::chrono::milliseconds busyLimit,
-                 const Pause& pause) {
+                 const std::string& name, std::chrono::milliseconds busyLimit, const Pause& pause) {
   const auto temporary = std::filesystem::path(path).concat(".new");
   const auto fail = [&](const std::string& why) {
     DeleteFileW(temporary.c_str());
@@ -190,8 +188,9 @@ void replaceWith(const std::filesystem::path& path, const std::string& text,
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
       DeleteFileW(temporary.c_str());
-      throw FileBusy(name + " is busy: another program holds it open, so it could not be "
-                            "replaced. Try again in a moment.");
+      throw FileBusy(name +
+                     " is busy: another program holds it open, so it could not be "
+                     "replaced. Try again in a moment.");
     }
     (pause ? pause : sleepUntil)(std::min(now + std::chrono::milliseconds(50), deadline));
   }

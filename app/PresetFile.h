@@ -48,8 +48,8 @@ std::map<std::string, controller::Preset> presetsInText(const std::string& text,
                                                         const std::string& file);
 // The file's text (none: no file yet) with one preset stored, every other key kept, checked to
 // read back as meant; throws PresetFileError when the text does not parse or would not read back.
-std::string textWithPreset(const std::optional<std::string>& text,
-                           const controller::Preset& preset, const std::string& file);
+std::string textWithPreset(const std::optional<std::string>& text, const controller::Preset& preset,
+                           const std::string& file);
 
 class PresetFile {
  public:

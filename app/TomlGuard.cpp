@@ -30,7 +30,8 @@ std::optional<std::size_t> lineTouchingTomlFault(std::string_view text) {
           in = In::Comment;
         } else if (c == '"' || c == '\'') {
           const bool multi = opens(at, c);
-          in = c == '"' ? (multi ? In::MultiBasic : In::Basic) : (multi ? In::MultiLiteral : In::Literal);
+          in = c == '"' ? (multi ? In::MultiBasic : In::Basic)
+                        : (multi ? In::MultiLiteral : In::Literal);
           if (multi) at += 2;
         } else if (beyondAscii(c)) {
           return line;

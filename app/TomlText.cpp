@@ -94,11 +94,11 @@ void writeHeader(std::string& out, std::string_view open, const std::string& pat
 void writeBody(std::string& out, const toml::table& table, const std::string& path,
                bool quoteChildren) {
   for (const auto& [key, value] : table) {
-    if (!isSection(value)) out += tomlKey(key.str(), quoteChildren) + " = " + valueText(value) + "\n";
+    if (!isSection(value))
+      out += tomlKey(key.str(), quoteChildren) + " = " + valueText(value) + "\n";
   }
   for (const auto& [key, value] : table) {
-    const std::string child =
-        (path.empty() ? "" : path + ".") + tomlKey(key.str(), quoteChildren);
+    const std::string child = (path.empty() ? "" : path + ".") + tomlKey(key.str(), quoteChildren);
     const bool presets = path.empty() && key.str() == "preset";
     if (const auto* sub = value.as_table()) {
       writeTable(out, *sub, child, true, presets);

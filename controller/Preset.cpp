@@ -21,7 +21,11 @@ std::optional<std::u32string> codePointsOf(std::string_view text) {
   std::u32string points;
   for (std::size_t at = 0; at < text.size();) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    const int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+    const int length = lead < 0x80                   ? 1
+                       : lead >= 0xC2 && lead < 0xE0 ? 2
+                       : lead >= 0xE0 && lead < 0xF0 ? 3
+                       : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                     : 0;
     if (length == 0 || at + static_cast<std::size_t>(length) > text.size()) return std::nullopt;
     char32_t point = length == 1 ? lead : lead & (0xFF >> (length + 1));
     for (int i = 1; i < length; ++i) {

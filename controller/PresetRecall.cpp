@@ -81,8 +81,8 @@ void Controller::tellWhatDiffers(const Preset& preset, const std::array<bool, 2>
   std::string differs;
   for (int bus = 0; bus < 2; ++bus) {
     const auto tell = [&](const std::string& what, bool wanted, const char* why = "") {
-      differs += (bus == 0 ? "Bus A: " : "Bus B: ") + what + (wanted ? " is off" : " is on") + why +
-                 CrLf;
+      differs +=
+          (bus == 0 ? "Bus A: " : "Bus B: ") + what + (wanted ? " is off" : " is on") + why + CrLf;
     };
     for (int channel = 1; channel <= 16; ++channel) {
       const bool wanted = preset.on[bus][channel - 1];

@@ -11,7 +11,6 @@ namespace orvane::controller {
 
 namespace {
 
-
 // Keeps the nesting depth of poll -> initialisation -> poll right even when the inner one unwinds.
 class DepthGuard {
  public:

@@ -55,8 +55,8 @@ class ConditionHome final : public ThreadHome {
 //
 // When the operator gives up on a call, it fails with CallGivenUp (also when it was still queued),
 // or throws WaitCancelled when the operator ended the program meanwhile: every later access fails
-// at once with CallNotSent, without reaching the host thread, and the abandoned record stays with the host
-// thread, where whatever the host answers late is dropped.
+// at once with CallNotSent, without reaching the host thread, and the abandoned record stays with
+// the host thread, where whatever the host answers late is dropped.
 class HostThread {
  public:
   explicit HostThread(CallWaiter& waiter, std::unique_ptr<ThreadHome> home = nullptr);

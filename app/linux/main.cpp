@@ -14,10 +14,10 @@
 #include "app/CommandLine.h"
 #include "app/Program.h"
 #include "panel/qt/PanelWindow.h"
-#include "panel/qt/WindowManagerClose.h"
 #include "panel/qt/QtCallWaiter.h"
 #include "panel/qt/QtPlatformServices.h"
 #include "panel/qt/QtView.h"
+#include "panel/qt/WindowManagerClose.h"
 
 namespace {
 

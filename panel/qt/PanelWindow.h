@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>

@@ -1,10 +1,10 @@
 #include "panel/qt/WindowManagerClose.h"
 
+#include <xcb/xcb.h>
 #include <QGuiApplication>
 #include <QWindow>
 #include <cstdlib>
 #include <cstring>
-#include <xcb/xcb.h>
 
 #include "panel/qt/PanelWindow.h"
 
@@ -13,8 +13,8 @@ namespace orvane::panel::qt {
 namespace {
 
 std::uint32_t atomNamed(xcb_connection_t* connection, const char* name) {
-  const auto cookie = xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(std::strlen(name)),
-                                      name);
+  const auto cookie =
+      xcb_intern_atom(connection, 1, static_cast<std::uint16_t>(std::strlen(name)), name);
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
   const std::uint32_t atom = reply ? reply->atom : 0;
   std::free(reply);

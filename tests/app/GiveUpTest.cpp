@@ -52,7 +52,8 @@ void recallAll(TracedProgram& p, const char* preset = "All") {
   p.program->recallPreset(preset);
 }
 
-GiveUpRow recallRow(const char* place, const char* member, const std::string& call, int fromCall = 1) {
+GiveUpRow recallRow(const char* place, const char* member, const std::string& call,
+                    int fromCall = 1) {
   return {place,
           member,
           [](TracedProgram& p) { recallAll(p); },
@@ -146,8 +147,10 @@ TEST(GiveUp, EndsTheRunAsALostConnectionAtEveryPlaceTheControllerCallsTheHost) {
         LostConnectionBox, "event raised Form_Unload", ResetNotSent}},
       recallRow("a recall's first read", "IOSWITCHER_GetFullStatus",
                 "IOSWITCHER_GetFullStatus(&0, &16, &0)", 2),
-      recallRow("a recall's removal", "SWITCHER_RemoveChannel", "SWITCHER_RemoveChannel(\"BusA0\", &5)"),
-      recallRow("a recall's addition", "SWITCHER_AddChannel", "SWITCHER_AddChannel(\"BusA0\", &1)", 2),
+      recallRow("a recall's removal", "SWITCHER_RemoveChannel",
+                "SWITCHER_RemoveChannel(\"BusA0\", &5)"),
+      recallRow("a recall's addition", "SWITCHER_AddChannel", "SWITCHER_AddChannel(\"BusA0\", &1)",
+                2),
       recallRow("a recall's Load", "IOSWITCHER_BusLoad", "IOSWITCHER_BusLoad(&0, 65, True)"),
       recallRow("a recall's DC reading", "IOSWITCHER_GetBusDC",
                 "IOSWITCHER_GetBusDC(&0, 66, &Empty, &Empty)"),
@@ -159,8 +162,8 @@ TEST(GiveUp, EndsTheRunAsALostConnectionAtEveryPlaceTheControllerCallsTheHost) {
        [](TracedProgram& p) { recallAll(p, "Mode"); },
        true,
        ExitConnectionLost,
-       {givenUp("ORVANE_Reset(&0, True, &\"Switcher 0 reset\")", "ORVANE_Reset"),
-        LostConnectionBox, "event raised Form_Unload", ResetNotSent}},
+       {givenUp("ORVANE_Reset(&0, True, &\"Switcher 0 reset\")", "ORVANE_Reset"), LostConnectionBox,
+        "event raised Form_Unload", ResetNotSent}},
   };
   const auto presets = std::filesystem::temp_directory_path() / "orvane-give-up-presets.toml";
   std::ofstream(presets) << "[preset.All]\na_channels = [\"X1\"]\na_load = true\nb_balance = true\n"

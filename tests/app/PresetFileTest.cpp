@@ -101,9 +101,11 @@ TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
       {"[preset.\"" + std::string(41, 'n') + "\"]\n", "at most 40 characters"},
       {"[preset.\"A\"]\na_channels = [\"X1\", \"X1\"]\n",
        ":2: preset \"A\": channel \"X1\" is listed twice in a_channels"},
-      {"[preset.Kim's]\na_load = true\n", ":1: "},  // what 1.4.0 wrote
+      {"[preset.Kim's]\na_load = true\n", ":1: "},  // what the writer of toml++ 3.3 writes
       // Found by the fuzzer: toml++ 3.3 reaches undefined behaviour on these; refused before it.
-      {"[preset.Gr\xC3\xBC\xC3\x9F" "e]\n", ":1: a character beyond ASCII outside quotes"},
+      {"[preset.Gr\xC3\xBC\xC3\x9F"
+       "e]\n",
+       ":1: a character beyond ASCII outside quotes"},
       {"[preset.\"A\"]\nmode = \"None\" \xC3\xA9\n", ":2: a character beyond ASCII outside quotes"},
       {"[preset.\"A\"]\nnote = \"\"\"x\\\n  \xC3\xA9\"\"\"\n", ":3: a character beyond ASCII"},
   };
@@ -185,9 +187,21 @@ std::set<std::string> namesAsPythonReadsThem(const std::filesystem::path& file) 
 }
 
 TEST_F(PresetFileTest, EveryNameThePanelAcceptsReadsBackByteForByteInOursAndAnotherReader) {
-  const std::set<std::string> names = {
-      "Kim's", "'single'", "'", "Amp's in", "say \"hi\"", "back\\slash", "\xE5\x90\x8D\xE5\x89\x8D",
-      "# not a comment", "a.b", "x = y", "[bracket]", "Gr\xC3\xBC\xC3\x9F" "e", "R&D", " padded "};
+  const std::set<std::string> names = {"Kim's",
+                                       "'single'",
+                                       "'",
+                                       "Amp's in",
+                                       "say \"hi\"",
+                                       "back\\slash",
+                                       "\xE5\x90\x8D\xE5\x89\x8D",
+                                       "# not a comment",
+                                       "a.b",
+                                       "x = y",
+                                       "[bracket]",
+                                       "Gr\xC3\xBC\xC3\x9F"
+                                       "e",
+                                       "R&D",
+                                       " padded "};
   for (const auto& name : names) {
     ASSERT_FALSE(controller::presetNameProblem(name)) << name;
     Preset preset{name, 1, {}, {true, false}, {false, true}};
@@ -203,10 +217,14 @@ TEST_F(PresetFileTest, EveryNameThePanelAcceptsReadsBackByteForByteInOursAndAnot
 
 TEST_F(PresetFileTest, ANameOfBlanksOrWithAControlCharacterIsRefusedWithTheReason) {
   const std::vector<std::pair<std::string, std::string>> refused = {
-      {"", "at least one character"},        {"   ", "more than blanks"},
-      {"a\tb", "control characters"},        {"a\x7F", "control characters"},
-      {"a\xC2\x85", "control characters"},   {"\xFF", "UTF-8"},
-      {"\xC0\xAF", "UTF-8"},                 {std::string(41, 'n'), "at most 40"},
+      {"", "at least one character"},
+      {"   ", "more than blanks"},
+      {"a\tb", "control characters"},
+      {"a\x7F", "control characters"},
+      {"a\xC2\x85", "control characters"},
+      {"\xFF", "UTF-8"},
+      {"\xC0\xAF", "UTF-8"},
+      {std::string(41, 'n'), "at most 40"},
   };
   for (const auto& [name, reason] : refused) {
     const auto problem = controller::presetNameProblem(name);
@@ -258,8 +276,11 @@ TEST_F(PresetFileTest, ALinkedFileStaysLinkedKeepsItsModeAndEveryRefusalLeavesIt
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   StoreWait shortWait;
   shortWait.lockLimit = std::chrono::milliseconds(30);
-  refused([&] { linked.store(Preset{"C", 0, {}, {}, {}}, shortWait); },
-          "another program is storing into " + link.string(), false);
+  refused(
+      [&] {
+        linked.store(Preset{"C", 0, {}, {}, {}}, shortWait);
+      },
+      "another program is storing into " + link.string(), false);
   ::close(held);
 
   std::filesystem::permissions(real, std::filesystem::perms(0444));  // for root too
@@ -319,8 +340,11 @@ TEST_F(PresetFileTest, ASecondUserStoresIntoASharedFolderAndIsRefusedWhatItMayNo
     if (unreadable.find("cannot be read: Permission denied") == std::string::npos) {
       wrong += " | unreadable: " + unreadable;
     }
-    const std::string unwritable = failureOf([&] { PresetFile(frozen).store(Preset{"B", 0, {}, {}, {}}); });
-    if (unwritable.find("is read-only") == std::string::npos) wrong += " | unwritable: " + unwritable;
+    const std::string unwritable = failureOf([&] {
+      PresetFile(frozen).store(Preset{"B", 0, {}, {}, {}});
+    });
+    if (unwritable.find("is read-only") == std::string::npos)
+      wrong += " | unwritable: " + unwritable;
     return wrong;
   });
   if (!said) GTEST_SKIP() << "needs root, to switch to the user nobody";

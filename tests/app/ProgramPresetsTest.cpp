@@ -139,9 +139,17 @@ TEST_F(ProgramPresets, EachPathThatCannotBeAPresetsFileIsNamedAndNothingAbortsOr
     bool refusedUnread;  // a mistake of --presets alone
   };
   const std::vector<Row> rows = {
-      {"a directory", [](const auto& f) { std::filesystem::create_directory(f / "d"); return f / "d"; },
+      {"a directory",
+       [](const auto& f) {
+         std::filesystem::create_directory(f / "d");
+         return f / "d";
+       },
        "is a directory, not a presets file", true},
-      {"a FIFO", [](const auto& f) { ::mkfifo((f / "p").c_str(), 0666); return f / "p"; },
+      {"a FIFO",
+       [](const auto& f) {
+         ::mkfifo((f / "p").c_str(), 0666);
+         return f / "p";
+       },
        "is a FIFO (a named pipe), not a presets file", true},
       {"a device", [](const auto&) { return std::filesystem::path("/dev/zero"); },
        "is a device, not a presets file", true},
@@ -199,15 +207,20 @@ TEST_F(ProgramPresets, ARecallPaintsAsItGoesAndLeavesBalOffWhenItsDcCannotBeRead
     std::optional<FaultSpec> dcFault;
     std::vector<std::string> boxes;
   };
-  const std::string differs = "The switcher did not take the whole preset \"" + name + "\":\r\n\r\n";
+  const std::string differs =
+      "The switcher did not take the whole preset \"" + name + "\":\r\n\r\n";
   const std::vector<Row> rows = {
-      {"+9 V on the bus", std::nullopt,
+      {"+9 V on the bus",
+       std::nullopt,
        {"There is excessive DC on this bus for balance mode.", differs + "Bus A: Bal is off"}},
-      {"a reading that is no number", FaultSpec(FaultKind::ReturnValue, 1, true, {"?", "?"}),
+      {"a reading that is no number",
+       FaultSpec(FaultKind::ReturnValue, 1, true, {"?", "?"}),
        {"There is excessive DC on this bus for balance mode.", differs + "Bus A: Bal is off"}},
-      {"a reading call that fails", FaultSpec(FaultKind::Raise, 1),
+      {"a reading call that fails",
+       FaultSpec(FaultKind::Raise, 1),
        {differs + "Bus A: Bal is off: the DC could not be read"}},
-      {"a reading call that says False", FaultSpec(FaultKind::ReturnFalse, 1),
+      {"a reading call that says False",
+       FaultSpec(FaultKind::ReturnFalse, 1),
        {differs + "Bus A: Bal is off: the DC could not be read"}},
   };
   for (const auto& row : rows) {
@@ -239,7 +252,9 @@ TEST_F(ProgramPresets, ARecallPaintsAsItGoesAndLeavesBalOffWhenItsDcCannotBeRead
 TEST_F(ProgramPresets, ACloseDuringAStoresReadRunsOnceThePresetIsWritten) {
   PresetsProgram p(file);
   p.sim().setLatency(std::chrono::milliseconds(60));
-  p.waiter.operatorAnswer = [](const panel::HostWait::Box&) { return controller::box::AnswerRetry; };
+  p.waiter.operatorAnswer = [](const panel::HostWait::Box&) {
+    return controller::box::AnswerRetry;
+  };
   p.waiter.whileWaiting = [&] { p.view.closeBox(); };
   p.services.addressAnswers = {"Late"};
   p.program->storePreset();
@@ -247,7 +262,8 @@ TEST_F(ProgramPresets, ACloseDuringAStoresReadRunsOnceThePresetIsWritten) {
   EXPECT_TRUE(p.program->dispatcher().runEnded());
   EXPECT_TRUE(p.has("event kept Form_Unload: runs once the operation in progress ends"));
   const auto all = p.lines();
-  const auto stored = std::find(all.begin(), all.end(), "preset \"Late\" stored to " + file.string());
+  const auto stored =
+      std::find(all.begin(), all.end(), "preset \"Late\" stored to " + file.string());
   const auto unload = std::find(all.begin(), all.end(), "event raised Form_Unload");
   EXPECT_LT(stored, unload);
 }

@@ -215,10 +215,11 @@ TEST(ProgramTrace, TheEndOfTheSessionTellsWhatWasOpenWhatWasSentAndTheReleases) 
             "session ending: the operation in progress is left; sending the unload's reset");
   // The host thread is still stuck in the click's call: the reset waits its turn until the
   // session's deadline, and never reaches the host.
-  EXPECT_EQ(after[4],
-            "host N IOSwitcher.ORVANE_Reset(&0, True, &\"Switcher 0 reset\") -> error "
-            "\"ORVANE_Reset: the host is not responding\" (given up waiting for it: queued behind a "
-            "call the host has not answered)");
+  EXPECT_EQ(
+      after[4],
+      "host N IOSwitcher.ORVANE_Reset(&0, True, &\"Switcher 0 reset\") -> error "
+      "\"ORVANE_Reset: the host is not responding\" (given up waiting for it: queued behind a "
+      "call the host has not answered)");
   EXPECT_EQ(after[5], "session ending: releases not waited for: the host did not answer");
   EXPECT_EQ(p.endedWith, ExitEnded);
 }

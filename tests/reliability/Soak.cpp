@@ -74,8 +74,8 @@ void checkBoxes(const testing::ControllerBench& b, SoakResult& result) {
 
 // A preset drawn at random: any mode or none, any channels and relays.
 controller::Preset randomPreset(const std::function<int(int)>& pick) {
-  controller::Preset preset{"soak", std::nullopt, {}, {pick(2) == 1, pick(2) == 1},
-                            {pick(2) == 1, pick(2) == 1}};
+  controller::Preset preset{
+      "soak", std::nullopt, {}, {pick(2) == 1, pick(2) == 1}, {pick(2) == 1, pick(2) == 1}};
   if (pick(2) == 1) preset.mode = static_cast<std::int16_t>(pick(6));
   for (auto& bus : preset.on) {
     for (auto& on : bus) on = pick(4) == 0;

@@ -100,13 +100,16 @@ std::string argumentText(const VARIANT& given) {
     case VT_I4:
       return std::to_string((value.vt & VT_BYREF) ? *value.plVal : value.lVal);
     case VT_R8:
-      std::snprintf(number, sizeof number, "%g", (value.vt & VT_BYREF) ? *value.pdblVal : value.dblVal);
+      std::snprintf(number, sizeof number, "%g",
+                    (value.vt & VT_BYREF) ? *value.pdblVal : value.dblVal);
       return number;
     case VT_BOOL:
       return ((value.vt & VT_BYREF) ? *value.pboolVal : value.boolVal) ? "True" : "False";
     case VT_BSTR: {
       const BSTR text = (value.vt & VT_BYREF) ? *value.pbstrVal : value.bstrVal;
-      return "\"" + com::toUtf8(std::wstring_view(text ? text : L"", text ? SysStringLen(text) : 0)) + "\"";
+      return "\"" +
+             com::toUtf8(std::wstring_view(text ? text : L"", text ? SysStringLen(text) : 0)) +
+             "\"";
     }
     default:
       return "?";

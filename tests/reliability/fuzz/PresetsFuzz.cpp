@@ -23,8 +23,8 @@ std::string presetsFuzzFinding(const std::uint8_t* data, std::size_t size) {
   }
   if (controller::presetNameProblem(name)) return "";
 
-  controller::Preset preset{name, static_cast<std::int16_t>(data[0] % 6), {}, {true, false},
-                            {false, true}};
+  controller::Preset preset{
+      name, static_cast<std::int16_t>(data[0] % 6), {}, {true, false}, {false, true}};
   preset.on[data[0] % 2][data[0] % 16] = true;
   std::string written;
   try {
