@@ -63,6 +63,17 @@ done
   [ $? -eq 2 ] || fail "a trace file that cannot be created did not exit 2"
   grep -q -- "--trace: cannot write the trace to /nonexistent-orvane-folder/x.trace" \
     "$work/trace-error.log" || fail "no clear message for the trace file: $(cat "$work/trace-error.log")"
+  # A presets path that cannot be a presets file is a mistake, told before anything starts; a FIFO
+  # must not hang the program.
+  mkfifo "$work/presets.fifo"
+  for presets in "$work" "$work/presets.fifo" /dev/zero "$work/unmounted/presets.toml"; do
+    timeout 10 "$program" --presets "$presets" --preset "Bench 1" > /dev/null 2> "$work/presets.log"
+    [ $? -eq 2 ] || fail "--presets $presets did not exit 2: $(cat "$work/presets.log")"
+    grep -q -- "--presets: $presets" "$work/presets.log" ||
+      fail "--presets $presets was not named: $(cat "$work/presets.log")"
+  done
+  "$program" --preset "" > /dev/null 2> "$work/presets.log"
+  [ $? -eq 2 ] || fail "--preset \"\" did not exit 2"
   # No display, or one that cannot be opened: told, status 1, the reason in the trace.
   for where in "" ":79"; do
     DISPLAY="$where" "$program" --trace "$work/nodisplay.trace" > /dev/null 2> "$work/nodisplay.log"
