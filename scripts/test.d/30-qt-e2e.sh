@@ -40,6 +40,11 @@ step() { echo "30-qt-e2e: $*"; }
 for tool in Xvfb xdotool xwininfo xdpyinfo import convert; do
   command -v "$tool" > /dev/null || fail "$tool is missing (bash scripts/setup installs it)"
 done
+if [ -z "${ORVANE_E2E_BUILD:-}" ]; then  # the debug build, of just what is run here
+  cmake --preset debug > /dev/null
+  cmake --build --preset debug -j "${ORVANE_JOBS:-2}" --target orvane-panel orvane-x11-close \
+    > /dev/null || fail "the program did not build"
+fi
 [ -x "$program" ] || fail "$program is not built"
 [ -x "$closer" ] || fail "$closer is not built"
 

@@ -1,6 +1,7 @@
-# Reliability: the corpus replay, fault scenarios, bad addresses and short soak already ran with
-# the unit tests (10) and under the sanitizers (20). Here: the short soak's memory figures, and a
-# bounded libFuzzer run (clang 14, ASan + UBSan) that fails on any crash or broken invariant.
+# Reliability: the corpus replays, fault scenarios, bad addresses and short soak already ran with
+# the unit tests under the sanitizers (10). Here: the short soak's memory figures in a plain build
+# (only the soak is built there), and bounded libFuzzer runs (clang 14, ASan + UBSan) of the
+# program and of the presets file that fail on any crash or broken invariant.
 set -euo pipefail
 jobs="${ORVANE_JOBS:-2}"
 [ "$jobs" -gt 2 ] && jobs=2
