@@ -158,6 +158,7 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   Options options;
   options.simulate = onLinux;
   bool showVersion = false;
+  bool listPresets = false;
   int timeoutMs = static_cast<int>(options.hostTimeout.count());
   std::string trace;
   std::string addresses;
@@ -244,6 +245,8 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                       "from 1)"));
   }
   app.footer(std::string(onLinux ? SimulatorFooter : "") + ExitStatusFooter);
+  app.add_flag("--list-presets", listPresets,
+               "print the presets file's preset names, one a\nline, and exit");
   app.add_flag("--version", showVersion, "show the version and exit");
   app.set_help_flag("-h,--help", "show this text and exit");
 
@@ -275,7 +278,22 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
     options.sim.blockMember = blocked->first;
     options.sim.blockFromCall = blocked->second;
   }
+  if (listPresets) return presetListing(presetsFileOf(options));
   return {.options = options, .qtArguments = std::move(qtArguments)};
+}
+
+CommandLine presetListing(const PresetFile& file) {
+  std::string text;
+  try {
+    for (const auto& entry : file.list()) {
+      text += entry.name + (entry.preset ? "" : "\t" + entry.problem) + "\n";
+    }
+  } catch (const PresetFileError& error) {
+    return {.text = std::string(error.what()) + "\n",
+            .textIsError = true,
+            .exitStatus = ExitBadCommandLine};
+  }
+  return {.text = text};
 }
 
 std::optional<std::string> presetMistake(const Options& options) {

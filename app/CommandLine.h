@@ -68,6 +68,10 @@ using host::pathOf;
 // when they do, else the mistake (the file, the reason, then HelpPointer) for the command line's
 // report.
 std::optional<std::string> presetMistake(const Options& options);
+// --list-presets: the file's preset names in the menu's order, one a line, each with a mistake
+// followed by a tab and the mistake; a file that cannot be read or does not parse is the reason and
+// status 2. A file that does not exist yet lists nothing.
+CommandLine presetListing(const PresetFile& file);
 // The presets file the options name, or the default one.
 PresetFile presetsFileOf(const Options& options);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 
 #include "app/FileLock.h"
@@ -18,7 +19,7 @@ using controller::Preset;
 constexpr const char* BusKeys[2][3] = {{"a_channels", "a_balance", "a_load"},
                                        {"b_channels", "b_balance", "b_load"}};
 
-std::string quoted(const std::string& name) {
+std::string inQuotes(const std::string& name) {
   return "\"" + name + "\"";
 }
 
@@ -49,7 +50,10 @@ class PresetReader {
   PresetReader(const std::string& file, std::string name) : file_(file), name_(std::move(name)) {}
 
   Preset read(const toml::table& table) const {
-    Preset preset{name_, {}, {}, {}, {}};
+    Preset preset{name_, {}, {}, {}, {}, {}};
+    for (const auto& [key, value] : table) {
+      if (!known(key.str())) preset.unknownKeys.emplace_back(key.str());
+    }
     if (const auto* mode = table.get("mode")) preset.mode = modeOf(*mode);
     for (int bus = 0; bus < 2; ++bus) {
       if (const auto* channels = table.get(BusKeys[bus][0])) {
@@ -64,6 +68,16 @@ class PresetReader {
   }
 
  private:
+  static bool known(std::string_view key) {
+    if (key == "mode") return true;
+    for (const auto& keys : BusKeys) {
+      for (const char* own : keys) {
+        if (key == own) return true;
+      }
+    }
+    return false;
+  }
+
   [[noreturn]] void fail(const toml::node& at, const std::string& what) const {
     throw PresetFileError(file_ + ":" + std::to_string(at.source().begin.line) + ": preset \"" +
                           name_ + "\": " + what);
@@ -109,27 +123,40 @@ class PresetReader {
   std::string name_;
 };
 
-std::map<std::string, Preset> presetsIn(const toml::table& root, const std::string& file) {
-  std::map<std::string, Preset> presets;
+// The presets table, or none when the file has no presets yet; anything else is a mistake of
+// the whole file.
+const toml::table* presetsTable(const toml::table& root, const std::string& file) {
   const auto* all = root.get("preset");
-  if (!all) return presets;
+  if (!all) return nullptr;
   if (!all->is_table()) {
     throw PresetFileError(file + ":" + std::to_string(all->source().begin.line) +
                           ": preset must be a table of presets, such as [preset.\"Bench 1\"]");
   }
-  for (const auto& [key, node] : *all->as_table()) {
-    const std::string name(key.str());
-    const PresetReader reader(file, name);
-    if (const auto problem = controller::presetNameProblem(name)) {
-      throw PresetFileError(file + ":" + std::to_string(node.source().begin.line) + ": preset \"" +
-                            name + "\": " + *problem);
+  return all->as_table();
+}
+
+// Every preset, each with its values or its mistake: one bad preset spoils no other.
+PresetList presetsIn(const toml::table& root, const std::string& file) {
+  PresetList presets;
+  if (const auto* all = presetsTable(root, file)) {
+    for (const auto& [key, node] : *all) {
+      FilePreset entry{std::string(key.str()), std::nullopt, {}};
+      const std::string at = file + ":" + std::to_string(node.source().begin.line) + ": preset " +
+                             inQuotes(entry.name);
+      try {
+        if (const auto problem = controller::presetNameProblem(entry.name)) {
+          throw PresetFileError(at + ": " + *problem);
+        }
+        if (!node.is_table()) throw PresetFileError(at + " must be a table of keys");
+        entry.preset = PresetReader(file, entry.name).read(*node.as_table());
+      } catch (const PresetFileError& error) {
+        entry.problem = error.what();
+      }
+      presets.push_back(std::move(entry));
     }
-    if (!node.is_table()) {
-      throw PresetFileError(file + ":" + std::to_string(node.source().begin.line) + ": preset \"" +
-                            name + "\" must be a table of keys");
-    }
-    presets.emplace(name, reader.read(*node.as_table()));
   }
+  std::sort(presets.begin(), presets.end(),
+            [](const FilePreset& a, const FilePreset& b) { return menuOrder(a.name, b.name); });
   return presets;
 }
 
@@ -179,11 +206,19 @@ void PresetFile::checkPath() const {
   checkFile(followLinks(path_, name), name);
 }
 
-std::map<std::string, Preset> PresetFile::load() const {
+PresetList PresetFile::list() const {
   const std::string name = displayName();
   const auto text = readWhole(followLinks(path_, name), name, LargestPresetsFile);
   if (!text) return {};
   return presetsInText(*text, name);
+}
+
+std::map<std::string, Preset> PresetFile::load() const {
+  std::map<std::string, Preset> presets;
+  for (auto& entry : list()) {
+    if (entry.preset) presets.emplace(entry.name, std::move(*entry.preset));
+  }
+  return presets;
 }
 
 Preset PresetFile::recallable(const std::string& name) const {
@@ -192,26 +227,39 @@ Preset PresetFile::recallable(const std::string& name) const {
   if (!text) {
     throw PresetFileError(file + " does not exist: no preset has been stored in it yet");
   }
-  const auto presets = presetsIn(parsed(*text, file), file);
-  const auto found = presets.find(name);
-  if (found == presets.end()) {
-    throw PresetFileError("no preset " + quoted(name) + " in " + file);
+  for (auto& entry : presetsInText(*text, file)) {
+    if (entry.name != name) continue;
+    if (!entry.preset) throw PresetFileError(entry.problem);
+    return std::move(*entry.preset);
   }
-  return found->second;
+  throw PresetFileError("no preset " + inQuotes(name) + " in " + file);
 }
 
-std::map<std::string, Preset> presetsInText(const std::string& text, const std::string& file) {
+PresetList presetsInText(const std::string& text, const std::string& file) {
   return presetsIn(parsed(text, file), file);
 }
 
-std::string textWithPreset(const std::optional<std::string>& text, const Preset& preset,
-                           const std::string& file) {
+bool menuOrder(std::string_view a, std::string_view b) {
+  const auto folded = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  const auto fold = [&](std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), folded);
+    return out;
+  };
+  const std::string left = fold(a);
+  const std::string right = fold(b);
+  if (left != right) return left < right;
+  return a < b;
+}
+
+std::string textWithChange(const std::optional<std::string>& text, const std::string& file,
+                           const std::function<void(toml::table& presets)>& change) {
   toml::table root = text ? parsed(*text, file) : toml::table{};
-  presetsIn(root, file);  // a file with a broken preset is not written over either
+  presetsTable(root, file);  // a file whose presets are no table is not written over
   if (!root.contains("preset")) root.insert("preset", toml::table{});
-  auto& all = *root.get("preset")->as_table();
-  if (!all.contains(preset.name)) all.insert(preset.name, toml::table{});
-  writeInto(*all.get(preset.name)->as_table(), preset);
+  change(*root.get("preset")->as_table());
 
   // No writer is trusted blindly: what is about to be written must read back as meant.
   const std::string written = tomlText(root);
@@ -221,13 +269,50 @@ std::string textWithPreset(const std::optional<std::string>& text, const Preset&
   } catch (const toml::parse_error&) {  // told below, as any text that does not read back
   }
   if (!sameContent(readBack, root)) {
-    throw PresetFileError(file + ": the preset " + quoted(preset.name) +
-                          " would not read back as it was meant; it is as it was");
+    throw PresetFileError(file +
+                          ": the presets would not read back as they were meant; the file "
+                          "is as it was");
   }
   return written;
 }
 
+std::string textWithPreset(const std::optional<std::string>& text, const Preset& preset,
+                           const std::string& file) {
+  return textWithChange(text, file, [&](toml::table& all) {
+    if (!all.get_as<toml::table>(preset.name)) all.insert_or_assign(preset.name, toml::table{});
+    writeInto(*all.get_as<toml::table>(preset.name), preset);
+  });
+}
+
 void PresetFile::store(const Preset& preset, const StoreWait& wait) const {
+  change(wait, [&](const std::optional<std::string>& text, const std::string& file) {
+    return textWithPreset(text, preset, file);
+  });
+}
+
+void PresetFile::remove(const std::string& name, const StoreWait& wait) const {
+  change(wait, [&](const std::optional<std::string>& text, const std::string& file) {
+    return textWithChange(text, file, [&](toml::table& all) {
+      if (!all.erase(name)) throw PresetFileError("no preset " + inQuotes(name) + " in " + file);
+    });
+  });
+}
+
+void PresetFile::rename(const std::string& from, const std::string& to,
+                        const StoreWait& wait) const {
+  change(wait, [&](const std::optional<std::string>& text, const std::string& file) {
+    return textWithChange(text, file, [&](toml::table& all) {
+      const auto* old = all.get_as<toml::table>(from);
+      if (!old) throw PresetFileError("no preset " + inQuotes(from) + " in " + file);
+      toml::table moved = *old;  // its own keys, unknown ones included
+      all.erase(from);
+      all.insert_or_assign(to, std::move(moved));
+    });
+  });
+}
+
+// Under the lock (FILE.lock beside the file), the file is read again, changed, and replaced.
+void PresetFile::change(const StoreWait& wait, const TextChange& changed) const {
   const std::string name = displayName();
   const auto target = followLinks(path_, name);
   if (makeFolder_ && target.has_parent_path()) {
@@ -240,7 +325,7 @@ void PresetFile::store(const Preset& preset, const StoreWait& wait) const {
   try {
     checkWritable(target, name);
     const auto text = readWhole(target, name, LargestPresetsFile);
-    replaceWith(target, textWithPreset(text, preset, name), name, wait.busyLimit, wait.pause);
+    replaceWith(target, changed(text, name), name, wait.busyLimit, wait.pause);
   } catch (...) {
     // A FILE.new left by a store that failed, ours or an earlier one: nobody else writes it while
     // we hold the lock.

@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/FileAccess.h"
 #include "controller/Preset.h"
@@ -43,9 +46,23 @@ struct StoreWait {
 //
 // A file that is a symbolic link stays one: it is read, locked and replaced where it points. No
 // error of the file system escapes as anything but PresetFileError.
-// The presets a file's text holds; throws PresetFileError naming the line of the first mistake.
-std::map<std::string, controller::Preset> presetsInText(const std::string& text,
-                                                        const std::string& file);
+// One preset as the file holds it: its values, or the mistake that keeps it from being recalled
+// ("FILE:LINE: preset "NAME": reason"). One bad preset spoils no other.
+struct FilePreset {
+  std::string name;
+  std::optional<controller::Preset> preset;
+  std::string problem;
+};
+// The presets in the menu's order.
+using PresetList = std::vector<FilePreset>;
+
+// The menu's order: names compared with ASCII letters folded to lower case, then, for names equal
+// so, byte for byte ("bench", "Bench 2", "bench 3").
+bool menuOrder(std::string_view a, std::string_view b);
+
+// The presets a file's text holds; throws PresetFileError, naming the line, only when the text does
+// not parse or its presets are not a table.
+PresetList presetsInText(const std::string& text, const std::string& file);
 // The file's text (none: no file yet) with one preset stored, every other key kept, checked to
 // read back as meant; throws PresetFileError when the text does not parse or would not read back.
 std::string textWithPreset(const std::optional<std::string>& text, const controller::Preset& preset,
@@ -58,10 +75,13 @@ class PresetFile {
   explicit PresetFile(std::filesystem::path path, bool makeFolder = false)
       : path_(std::move(path)), makeFolder_(makeFolder) {}
 
-  // Every preset, by name; a file that does not exist holds none. Reading takes no lock (a store
-  // replaces the file in one step) and never writes.
+  // Every preset, in the menu's order, each with its values or its mistake; a file that does not
+  // exist holds none. Reading takes no lock (a store replaces the file in one step) and never
+  // writes. Throws only when the file as a whole cannot be read.
+  PresetList list() const;
+  // The presets that can be recalled, by name.
   std::map<std::string, controller::Preset> load() const;
-  // The one preset that --preset names: the file must exist and hold it.
+  // The one preset that --preset names: the file must exist and hold it, without a mistake.
   controller::Preset recallable(const std::string& name) const;
   // Throws unless the path could be a presets file, without reading it: the name, the links, the
   // folder, and what is there (nothing yet, or a readable regular file).
@@ -72,11 +92,19 @@ class PresetFile {
   // storing at once both keep their presets. A file that does not parse, or is read-only, is left
   // as it was.
   void store(const controller::Preset& preset, const StoreWait& wait = {}) const;
+  // Deletes a preset, and renames one (over a preset of the new name, which the caller has
+  // confirmed), as a store writes: under the lock, every other key and preset kept.
+  void remove(const std::string& name, const StoreWait& wait = {}) const;
+  void rename(const std::string& from, const std::string& to, const StoreWait& wait = {}) const;
 
   const std::filesystem::path& path() const { return path_; }
   std::string displayName() const;
 
  private:
+  using TextChange =
+      std::function<std::string(const std::optional<std::string>& text, const std::string& file)>;
+  void change(const StoreWait& wait, const TextChange& changed) const;
+
   std::filesystem::path path_;
   bool makeFolder_ = false;
 };

@@ -124,9 +124,11 @@ class Program final : public panel::PresetActions {
   // the run's own release wait it lets that wait finish under the same limit.
   void endSession(const std::string& why);
   // Presets (the context menu, --preset): each a box where it goes wrong, and a trace line.
-  std::vector<std::string> presetNames() override;
+  std::vector<panel::MenuPreset> menuPresets() override;
   void storePreset() override;
   void recallPreset(const std::string& name) override;
+  void renamePreset(const std::string& name) override;
+  void deletePreset(const std::string& name) override;
 
   // How long a store waits for another program's lock on the presets file; tests shorten it.
   std::chrono::milliseconds presetLockLimit{5000};
@@ -147,6 +149,9 @@ class Program final : public panel::PresetActions {
   void presetProblem(const std::string& text);
   void tracePreset(const std::string& name, const std::string& what);
   StoreWait storeWait();
+  std::optional<std::string> askPresetName(const std::string& prompt, std::string typed,
+                                           const std::string& refused);
+  bool confirmed(const std::string& question);
 
   panel::HostWait& wait_;
   std::optional<host::sim::SimulatedHost> simulated_;

@@ -74,6 +74,8 @@ class Controller {
   // switched at all. A recalled Bal whose DC cannot be read is left off.
   std::optional<Preset> readPreset(const std::string& name);
   void recallPreset(const Preset& preset);
+  // The routing the panel shows now, as a preset of that name; no host call.
+  Preset shownAsPreset(const std::string& name) const;
 
   // Internal procedures; public so that tests can drive one at a time.
   void Process();
@@ -110,7 +112,6 @@ class Controller {
   void loadClick(const RelayRow& row);
   void decodeStatusWord(const host::Variant& word, int bus);
   bool readSwitcher();
-  Preset shownAsPreset(const std::string& name) const;
   void switchChannels(const Preset& preset);
   void tellWhatDiffers(const Preset& preset, const std::array<bool, 2>& dcUnread);
   std::string arrayName(int bus) const;

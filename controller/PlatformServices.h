@@ -12,7 +12,8 @@ namespace orvane::controller {
 namespace box {
 inline constexpr std::int16_t RetryCancel = 5;     // Retry and Cancel, no icon, Retry default
 inline constexpr std::int16_t YesNoQuestion = 36;  // question icon, Yes and No
-inline constexpr std::int16_t ExclamationOk = 48;  // exclamation icon, one OK button
+inline constexpr std::int16_t SecondButtonDefault = 256;  // added to a style: No, not Yes
+inline constexpr std::int16_t ExclamationOk = 48;         // exclamation icon, one OK button
 inline constexpr std::int16_t AnswerOk = 1;
 inline constexpr std::int16_t AnswerCancel = 2;  // also what closing the box answers
 inline constexpr std::int16_t AnswerRetry = 4;

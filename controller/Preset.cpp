@@ -13,6 +13,11 @@ std::optional<int> channelOf(std::string_view name) {
   return (name[0] == 'X' ? 0 : 8) + (name[1] - '0');
 }
 
+bool routingMatches(const Preset& preset, const Preset& shown) {
+  return (!preset.mode || preset.mode == shown.mode) && preset.on == shown.on &&
+         preset.balance == shown.balance && preset.load == shown.load;
+}
+
 namespace {
 
 // The code points of UTF-8 text, or none when it is not well-formed UTF-8 (overlong forms,

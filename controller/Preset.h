@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane::controller {
 
@@ -20,9 +21,16 @@ struct Preset {
   std::array<std::array<bool, 16>, 2> on{};  // [bus][channel - 1]: X1..X8, then Y1..Y8
   std::array<bool, 2> balance{};
   std::array<bool, 2> load{};
+  // Keys of the preset's table this version does not know (a newer version's, or a misspelling):
+  // a recall names them as ignored.
+  std::vector<std::string> unknownKeys{};
 
   friend bool operator==(const Preset&, const Preset&) = default;
 };
+
+// Whether the panel's routing `shown` is what `preset` sets: the channels and relays of both
+// buses, and the mode unless the preset leaves the mode as it is.
+bool routingMatches(const Preset& preset, const Preset& shown);
 
 // "X1".."X8" for channels 1..8, "Y1".."Y8" for 9..16.
 std::string channelName(int channel);

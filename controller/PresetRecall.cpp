@@ -12,7 +12,7 @@ std::optional<Preset> Controller::readPreset(const std::string& name) {
 }
 
 Preset Controller::shownAsPreset(const std::string& name) const {
-  Preset preset{name, s_.Link_Mode, {}, {s_.BalA_On, s_.BalB_On}, {s_.LoadA_On, s_.LoadB_On}};
+  Preset preset{name, s_.Link_Mode, {}, {s_.BalA_On, s_.BalB_On}, {s_.LoadA_On, s_.LoadB_On}, {}};
   for (int channel = 1; channel <= 16; ++channel) {
     preset.on[0][channel - 1] = s_.BusA_State[channel];
     preset.on[1][channel - 1] = s_.BusB_State[channel];
@@ -94,6 +94,7 @@ void Controller::tellWhatDiffers(const Preset& preset, const std::array<bool, 2>
            dcUnread[bus] && !now.balance[bus] ? ": the DC could not be read" : "");
     }
   }
+  for (const auto& key : preset.unknownKeys) differs += "unknown key " + key + " ignored" + CrLf;
   if (differs.empty()) return;
   s_.Msg_Text =
       "The switcher did not take the whole preset \"" + preset.name + "\":" + CrLf + CrLf + differs;

@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -291,18 +292,31 @@ void PanelWindow::keyPressEvent(QKeyEvent* event) {
 
 void PanelWindow::openContextMenu(const QPoint& at) {
   if (!presets_ || finished_ || (dispatcher_ && dispatcher_->busy())) return;
+  const auto presets = presets_->menuPresets();
   QMenu menu(this);
   const QAction* store = menu.addAction(QString::fromUtf8(StorePresetCaption));
-  QMenu* recall = menu.addMenu(QString::fromUtf8(RecallPresetCaption));
-  std::vector<std::pair<const QAction*, std::string>> names;
-  for (const auto& name : presets_->presetNames()) {
-    names.emplace_back(recall->addAction(QString::fromStdString(menuItemText(name))), name);
-  }
-  recall->setEnabled(!names.empty());
-  const QAction* chosen = menu.exec(at);
-  if (chosen && chosen == store) presets_->storePreset();
-  for (const auto& [action, name] : names) {
-    if (chosen == action) presets_->recallPreset(name);
+  // Each preset's item in the three submenus, and what choosing it does.
+  std::vector<std::pair<const QAction*, std::function<void()>>> chosen;
+  const auto submenu = [&](const char* caption, auto itemText, auto act) {
+    QMenu* list = menu.addMenu(QString::fromUtf8(caption));
+    for (const auto& preset : presets) {
+      QAction* item = list->addAction(QString::fromStdString(itemText(preset)));
+      chosen.emplace_back(item, [this, act, name = preset.name] { (presets_->*act)(name); });
+      if (act == &PresetActions::recallPreset && preset.inForce) {
+        item->setCheckable(true);
+        item->setChecked(true);
+      }
+    }
+    list->setEnabled(!presets.empty());
+  };
+  const auto byName = [](const MenuPreset& preset) { return menuItemText(preset.name); };
+  submenu(RecallPresetCaption, recallItemText, &PresetActions::recallPreset);
+  submenu(RenamePresetCaption, byName, &PresetActions::renamePreset);
+  submenu(DeletePresetCaption, byName, &PresetActions::deletePreset);
+  const QAction* picked = menu.exec(at);
+  if (picked && picked == store) presets_->storePreset();
+  for (const auto& [item, act] : chosen) {
+    if (picked == item) act();
   }
 }
 

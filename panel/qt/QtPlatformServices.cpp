@@ -3,6 +3,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -98,8 +99,9 @@ std::int16_t QtPlatformServices::messageBox(const std::string& text, std::int16_
     answers.emplace_back(button, answer);
     if (answer == Cancel) escape = button;
   }
-  // The first button is the default, as the style codes used here want (Retry, OK).
-  box.setDefaultButton(static_cast<QPushButton*>(answers.front().first));
+  // The first button is the default unless the style names the second or third (256, 512).
+  const auto defaultButton = std::min<std::size_t>((style >> 8) & 3, answers.size() - 1);
+  box.setDefaultButton(static_cast<QPushButton*>(answers[defaultButton].first));
   if (!escape && answers.size() == 1) escape = answers.front().first;
   if (escape) box.setEscapeButton(escape);
 

@@ -239,24 +239,40 @@ void Win32Panel::onContextMenu(LPARAM where) {
     at = {0, 0};
     ClientToScreen(window_, &at);
   }
+  // The three submenus list every preset; an item's id names the submenu and the preset.
+  const auto presets = presets_->menuPresets();
+  const auto count = static_cast<UINT>(presets.size());
   constexpr UINT StoreId = 1;
-  constexpr UINT FirstRecallId = 2;
-  const auto names = presets_->presetNames();
+  const UINT firstRecall = 2;
+  const UINT firstRename = firstRecall + count;
+  const UINT firstDelete = firstRename + count;
   HMENU menu = CreatePopupMenu();
-  HMENU recall = CreatePopupMenu();
-  for (UINT i = 0; i < names.size(); ++i) {
-    AppendMenuW(recall, MF_STRING, FirstRecallId + i, toWide(menuItemText(names[i])).c_str());
-  }
   AppendMenuW(menu, MF_STRING, StoreId, toWide(StorePresetCaption).c_str());
-  AppendMenuW(menu, MF_POPUP | (names.empty() ? MF_GRAYED : 0U), reinterpret_cast<UINT_PTR>(recall),
-              toWide(RecallPresetCaption).c_str());
+  const auto submenu = [&](const char* caption, UINT first, bool recalling) {
+    HMENU list = CreatePopupMenu();
+    for (UINT i = 0; i < count; ++i) {
+      const auto& preset = presets[i];
+      const std::string text = recalling ? recallItemText(preset) : menuItemText(preset.name);
+      AppendMenuW(list, MF_STRING | (recalling && preset.inForce ? MF_CHECKED : 0U), first + i,
+                  toWide(text).c_str());
+    }
+    AppendMenuW(menu, MF_POPUP | (count == 0 ? MF_GRAYED : 0U), reinterpret_cast<UINT_PTR>(list),
+                toWide(caption).c_str());
+  };
+  submenu(RecallPresetCaption, firstRecall, true);
+  submenu(RenamePresetCaption, firstRename, false);
+  submenu(DeletePresetCaption, firstDelete, false);
   const auto chosen = static_cast<UINT>(
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr));
-  DestroyMenu(menu);  // and the submenu with it
+  DestroyMenu(menu);  // and the submenus with it
   if (chosen == StoreId) {
     presets_->storePreset();
-  } else if (chosen >= FirstRecallId && chosen - FirstRecallId < names.size()) {
-    presets_->recallPreset(names[chosen - FirstRecallId]);
+  } else if (chosen >= firstRecall && chosen < firstRename) {
+    presets_->recallPreset(presets[chosen - firstRecall].name);
+  } else if (chosen >= firstRename && chosen < firstDelete) {
+    presets_->renamePreset(presets[chosen - firstRename].name);
+  } else if (chosen >= firstDelete && chosen < firstDelete + count) {
+    presets_->deletePreset(presets[chosen - firstDelete].name);
   }
 }
 

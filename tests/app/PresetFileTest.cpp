@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -111,16 +112,77 @@ TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
   };
   for (const auto& [text, message] : broken) {
     write(text);
+    // The whole file's mistake, or the one preset's: either names the file and the line.
+    std::string mistake;
     try {
-      presets.load();
-      ADD_FAILURE() << "read: " << text;
+      for (const auto& entry : presets.list()) {
+        if (!entry.preset) mistake = entry.problem;
+      }
+      EXPECT_TRUE(presets.load().empty());  // nothing to recall
     } catch (const PresetFileError& error) {
-      const std::string what = error.what();
-      EXPECT_EQ(what.rfind(presets.displayName(), 0), 0u) << what;
-      EXPECT_NE(what.find(message), std::string::npos) << what;
+      mistake = error.what();
     }
+    EXPECT_EQ(mistake.rfind(presets.displayName(), 0), 0u) << text << mistake;
+    EXPECT_NE(mistake.find(message), std::string::npos) << mistake;
     EXPECT_EQ(contents(), text);  // a load never rewrites
   }
+}
+
+// One bad preset spoils nothing else: the others read and store; it is named to its line, kept as
+// written by stores of other presets, and replaced by a store of its own name. Deleting and
+// renaming keep every other preset and every key the program does not know.
+TEST_F(PresetFileTest, OneBadPresetSpoilsNothingAndDeleteAndRenameKeepTheRest) {
+  write(
+      "[preset.\"Good\"]\na_load = true\ncolour = \"red\"\n\n[preset.\"Typo\"]\n"
+      "a_channels = [\"X9\"]\n\n[preset.\"other\"]\nb_load = true\n");
+  const auto good = presets.recallable("Good");
+  EXPECT_TRUE(good.load[0]);
+  EXPECT_EQ(good.unknownKeys, std::vector<std::string>{"colour"});
+  try {
+    presets.recallable("Typo");
+    ADD_FAILURE() << "a bad preset was recalled";
+  } catch (const PresetFileError& error) {
+    EXPECT_NE(std::string(error.what()).find(":6: preset \"Typo\": unknown channel \"X9\""),
+              std::string::npos)
+        << error.what();
+  }
+  presets.store(Preset{"New", 0, {}, {}, {}});
+  EXPECT_NE(contents().find("a_channels = [\"X9\"]"), std::string::npos);  // kept as written
+
+  struct Row {
+    const char* what;
+    std::function<void()> change;
+    std::vector<std::string> names;  // in the menu's order afterwards
+  };
+  const std::vector<Row> rows = {
+      {"delete", [&] { presets.remove("New"); }, {"Good", "other", "Typo"}},
+      {"rename onto a free name",
+       [&] { presets.rename("Good", "better"); },
+       {"better", "other", "Typo"}},
+      {"rename onto a used name", [&] { presets.rename("better", "other"); }, {"other", "Typo"}},
+      {"rename the bad one",
+       [&] { presets.rename("Typo", "Fixed later"); },
+       {"Fixed later", "other"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    row.change();
+    std::vector<std::string> names;
+    for (const auto& entry : presets.list()) names.push_back(entry.name);
+    EXPECT_EQ(names, row.names);
+    EXPECT_NE(contents().find("colour = \"red\""), std::string::npos);
+  }
+  EXPECT_TRUE(presets.load().at("other").load[0]);  // the renamed "Good", unknown key and all
+  EXPECT_THROW(presets.remove("gone"), PresetFileError);
+  EXPECT_THROW(presets.rename("gone", "anything"), PresetFileError);
+}
+
+TEST(PresetMenuOrder, NamesSortWithLettersFoldedThenByBytes) {
+  std::vector<std::string> names = {"bench 3", "Bench 2", "bench", "Zulu",
+                                    "alpha",   "Bench",   "_x",    "10"};
+  std::sort(names.begin(), names.end(), menuOrder);
+  EXPECT_EQ(names, (std::vector<std::string>{"10", "_x", "alpha", "Bench", "bench", "Bench 2",
+                                             "bench 3", "Zulu"}));
 }
 
 TEST_F(PresetFileTest, AStoreKeepsUnknownKeysAndRefusesAFileThatDoesNotParse) {

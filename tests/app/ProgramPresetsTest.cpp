@@ -29,6 +29,11 @@ struct PresetsProgram : TraceFile, HeadlessProgram {
     options.presetsPath = file.string();
     return options;
   }
+  std::vector<std::string> names() {
+    std::vector<std::string> names;
+    for (const auto& preset : program->menuPresets()) names.push_back(preset.name);
+    return names;
+  }
   std::vector<std::string> boxTexts() const {
     std::vector<std::string> texts;
     for (const auto& box : services.boxes) texts.push_back(box.text);
@@ -64,7 +69,7 @@ TEST_F(ProgramPresets, AStoreAsksTheNameConfirmsReplacingAndStoresWhatTheSwitche
   p.program->storePreset();  // Yes: replaced
   EXPECT_FALSE(PresetFile(file).load().at("Bench 1").on[0][4]);
   p.program->storePreset();  // Cancel at the name
-  EXPECT_EQ(p.program->presetNames(), std::vector<std::string>{"Bench 1"});
+  EXPECT_EQ(p.names(), std::vector<std::string>{"Bench 1"});
   EXPECT_EQ(p.services.boxes.size(), 2u);  // the two questions
 }
 
@@ -77,7 +82,7 @@ TEST_F(ProgramPresets, EachThingThatGoesWrongIsToldAndNothingIsStoredOrSwitched)
   const std::vector<Row> rows = {
       {"a name too long",
        [](PresetsProgram& p) {
-         p.services.addressAnswers = {std::string(41, 'n')};
+         p.services.addressAnswers = {std::string(41, 'n'), std::nullopt};  // then Cancel
          p.program->storePreset();
        },
        "Nothing was stored: a name has at most 40 characters"},
@@ -93,7 +98,7 @@ TEST_F(ProgramPresets, EachThingThatGoesWrongIsToldAndNothingIsStoredOrSwitched)
       {"a file that does not parse, at the menu",
        [](PresetsProgram& p) {
          std::ofstream(p.file) << "[preset.\"A\"\n";
-         EXPECT_TRUE(p.program->presetNames().empty());
+         EXPECT_TRUE(p.names().empty());
        },
        "The presets file cannot be read."},
       {"a lock another program holds",
@@ -187,7 +192,7 @@ TEST_F(ProgramPresets, EachPathThatCannotBeAPresetsFileIsNamedAndNothingAbortsOr
 
     const bool missing = row.reason.starts_with("does not exist");
     PresetsProgram p(path);
-    EXPECT_TRUE(p.program->presetNames().empty());
+    EXPECT_TRUE(p.names().empty());
     p.services.addressAnswers = {"Bench 1"};
     p.program->storePreset();
     EXPECT_FALSE(p.program->dispatcher().runEnded());
@@ -266,6 +271,76 @@ TEST_F(ProgramPresets, ACloseDuringAStoresReadRunsOnceThePresetIsWritten) {
       std::find(all.begin(), all.end(), "preset \"Late\" stored to " + file.string());
   const auto unload = std::find(all.begin(), all.end(), "event raised Form_Unload");
   EXPECT_LT(stored, unload);
+}
+
+// The name box and the questions: a refused name comes back as typed, blanks at its ends are
+// refused, every question that replaces or deletes defaults to No, and a file that cannot take a
+// store says so before a name is asked.
+TEST_F(ProgramPresets, TheNameBoxAndTheQuestionsGuardWhatIsWritten) {
+  std::ofstream(file) << "[preset.\"A\"]\n[preset.\"B\"]\n";
+  PresetsProgram p(file);
+  constexpr std::int16_t YesNoDefaultNo = controller::box::YesNoQuestion + 256;
+
+  p.services.addressAnswers = {" A ", "A", std::nullopt};  // blanks refused, then A: replace?
+  p.services.boxAnswers = {1, 7};                          // OK, then No
+  p.services.prompts.clear();                              // the address prompt's
+  p.program->storePreset();
+  ASSERT_EQ(p.services.prompts.size(), 2u);
+  EXPECT_EQ(p.services.prompts[1].defaultText, " A ");  // as typed
+  EXPECT_NE(p.boxTexts()[0].find("may not begin or end with a blank"), std::string::npos);
+  EXPECT_EQ(p.services.boxes[1].style, YesNoDefaultNo);
+
+  p.services.boxAnswers = {7};  // No: kept
+  p.program->deletePreset("A");
+  EXPECT_EQ(p.services.boxes[2].style, YesNoDefaultNo);
+  p.services.addressAnswers = {"B"};
+  p.services.boxAnswers = {6};  // Yes: B is replaced by A
+  p.program->renamePreset("A");
+  EXPECT_EQ(p.services.boxes[3].style, YesNoDefaultNo);
+  EXPECT_EQ(p.names(), std::vector<std::string>{"B"});
+  p.services.boxAnswers = {6};
+  p.program->deletePreset("B");
+  EXPECT_TRUE(p.names().empty());
+  const auto lines = p.lines();
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(), "preset \"A\" renamed to \"B\" in " + file.string()),
+      lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "preset \"B\" deleted from " + file.string()),
+            lines.end());
+
+  std::ofstream(file) << "[preset.\"A\"\n";
+  const auto prompts = p.services.prompts.size();
+  p.program->storePreset();
+  EXPECT_EQ(p.services.prompts.size(), prompts);  // no name asked
+  EXPECT_EQ(p.boxTexts().back().rfind("Nothing can be stored.", 0), 0u);
+}
+
+// A preset with a mistake is listed but not recalled, and says why; an unknown key is named.
+TEST_F(ProgramPresets, ABadPresetIsToldAndAnUnknownKeyIsNamedWhileTheRecallRuns) {
+  std::ofstream(file) << "[preset.\"Typo\"]\nmode = \"Sideways\"\n\n[preset.\"Bench\"]\n"
+                         "a_channels = [\"X5\"]\nb_chanels = [\"Y1\"]\n";
+  PresetsProgram p(file);
+  const auto menu = p.program->menuPresets();
+  ASSERT_EQ(menu.size(), 2u);
+  EXPECT_EQ(panel::recallItemText(menu[1]), "Typo (cannot be recalled)");
+  const long calls = p.sim().callCount();
+  p.program->recallPreset("Typo");
+  EXPECT_EQ(p.sim().callCount(), calls);
+  EXPECT_NE(p.boxTexts().at(0).find(":2: preset \"Typo\": unknown mode \"Sideways\""),
+            std::string::npos);
+  p.program->recallPreset("Bench");
+  EXPECT_TRUE(p.has("preset \"Bench\": unknown key b_chanels ignored"));
+  EXPECT_EQ(p.boxTexts().at(1),
+            "The switcher did not take the whole preset \"Bench\":\r\n\r\n"
+            "unknown key b_chanels ignored");
+  EXPECT_TRUE(p.program->menuPresets()[0].inForce);  // what it set is what the panel shows
+
+  Options listing = PresetsProgram::withPresets(file);
+  listing.presetName = "Typo";
+  EXPECT_NE(presetMistake(listing)->find(":2: preset \"Typo\""), std::string::npos);
+  const auto listed = presetListing(PresetFile(file));
+  EXPECT_EQ(listed.exitStatus, ExitEnded);
+  EXPECT_EQ(listed.text.rfind("Bench\nTypo\t" + file.string() + ":2: ", 0), 0u) << listed.text;
 }
 
 }  // namespace

@@ -118,5 +118,32 @@ TEST(PresetRecall, AStoreReadsTheSwitcherWithNoResetAndNoBox) {
   EXPECT_TRUE(bench.services.boxes.empty());
 }
 
+// The check mark: a preset is in force when the panel shows what it sets.
+TEST(PresetRecall, APresetIsInForceWhenThePanelShowsWhatItSets) {
+  Preset shown = presetOf(2, {1, 5}, {9}, true, false);
+  struct Row {
+    const char* what;
+    Preset preset;
+    bool inForce;
+  };
+  Preset noMode = shown;
+  noMode.mode.reset();
+  Preset otherMode = shown;
+  otherMode.mode = 0;
+  Preset relayOff = shown;
+  relayOff.load[0] = !relayOff.load[0];
+  Preset channelOff = shown;
+  channelOff.on[1][8] = false;
+  Preset unknownKeys = shown;
+  unknownKeys.unknownKeys = {"b_chanels"};
+  const std::vector<Row> rows = {
+      {"the same routing", shown, true},      {"no mode: any mode", noMode, true},
+      {"another mode", otherMode, false},     {"one relay off", relayOff, false},
+      {"one channel off", channelOff, false}, {"unknown keys do not count", unknownKeys, true},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(routingMatches(row.preset, shown), row.inForce) << row.what;
+}
+
 }  // namespace
 }  // namespace orvane::controller
