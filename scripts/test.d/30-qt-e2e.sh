@@ -400,4 +400,28 @@ seen=$(wait_pixel "$main" 145 1 "0,255,0") || fail "--preset: X5 shows $seen, no
 [ $? -eq 2 ] || fail "--preset with an unknown name did not exit 2"
 grep -q 'no preset "Bench 9" in' "$work/preset-mistake.log" || fail "--preset: the mistake was not named"
 step "presets: stored through the context menu, recalled through it and through --preset; X5 green each time"
+
+# Rename and delete through the context menu: the name box holds the old name, selected; the
+# delete question's default is No, so Alt+Y answers it. --list-presets needs no display.
+"$program" --address 0 --presets "$presets" --trace "$work/manage.trace" > "$work/program.log" 2>&1 &
+program_pid=$!
+main=$(wait_window "$title_main") || fail "rename: the panel did not appear"
+press "$main" Menu && sleep 0.3 && xdotool key Down Down Down Right && sleep 0.3 && xdotool key Return
+dialog=$(wait_window "^Orvane I/O Switcher 0$") || fail "rename: no name box"
+timeout 5 xdotool windowfocus --sync "$dialog" && xdotool type --delay 20 "Bench 2" && xdotool key Return
+for _ in $(seq 30); do grep -q '^\[preset."Bench 2"\]$' "$presets" 2>/dev/null && break; sleep 0.1; done
+grep -q '^\[preset."Bench 1"\]$' "$presets" && fail "rename: Bench 1 is still there"
+grep -q '^\[preset."Bench 2"\]$' "$presets" || fail "rename: no Bench 2: $(cat "$presets" 2>&1)"
+listed=$(env -u DISPLAY "$program" --presets "$presets" --list-presets) || fail "--list-presets failed"
+[ "$listed" = "Bench 2" ] || fail "--list-presets printed: $listed"
+press "$main" Menu && sleep 0.3 && xdotool key Down Down Down Down Right && sleep 0.3 && xdotool key Return
+question=$(wait_window "^Orvane I/O Switcher 0$") || fail "delete: no question"
+press "$question" alt+y
+for _ in $(seq 30); do grep -q '^\[preset\.' "$presets" 2>/dev/null || break; sleep 0.1; done
+grep -q '^\[preset\.' "$presets" && fail "delete: the preset is still there: $(cat "$presets")"
+"$closer" "$main" && ended 100 || fail "delete: the program did not end after the close"
+has_lines "manage: " "$work/manage.trace" \
+  'preset "Bench 1" renamed to "Bench 2" in .*presets.toml$' \
+  'preset "Bench 2" deleted from .*presets.toml$'
+step "presets: renamed and deleted through the context menu; --list-presets with no display"
 echo "30-qt-e2e: PASS"
