@@ -475,6 +475,48 @@ else
   fail "presets: an unknown --preset ended $code: $(cat "$work/preset-mistake.txt")"
 fi
 
+# Rename through the context menu (Shift+F10, then the keyboard: Store, Recall, Rename), and
+# --list-presets printed to a redirected standard output, with no window.
+wine "$bin/app/windows/orvane-panel.exe" --simulate --address 0 --presets "$(winepath -w "$presets")" &
+panel=$!
+if main=$(waitForWindowMatching "^Orvane I/O Switcher 0 \(simulated\)\$" 30); then
+  sleep 1
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers shift+F10
+  sleep 0.7
+  xdotool key Down Down Down Right
+  sleep 0.5
+  xdotool key Return
+  if dialog=$(waitForWindow "Orvane I/O Switcher 0" 10); then
+    xdotool windowfocus --sync "$dialog" 2> /dev/null || true
+    xdotool type --delay 30 "Bench 3"
+    xdotool key --clearmodifiers Return
+    for ((i = 0; i < 40; i++)); do
+      tr -d '\r' < "$presets" 2> /dev/null | grep -q '^\[preset."Bench 3"\]$' && break
+      sleep 0.25
+    done
+  fi
+  if tr -d '\r' < "$presets" | grep -q '^\[preset."Bench 3"\]$' &&
+    ! tr -d '\r' < "$presets" | grep -q '^\[preset."Bench 1"\]$'; then
+    pass "presets: renamed through the context menu (Shift+F10)"
+  else
+    fail "presets: the menu's rename left: $(head -3 "$presets" 2>&1)"
+  fi
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+  endedCleanly "presets: the renaming panel" " of Alt+F4" || true
+else
+  fail "presets: the panel for the rename did not come up"
+fi
+timeout 30 wine "$bin/app/windows/orvane-panel.exe" --presets "$(winepath -w "$presets")" \
+  --list-presets > "$work/listed.txt" 2> /dev/null
+code=$?
+if [ "$code" -eq 0 ] && [ "$(tr -d '\r' < "$work/listed.txt")" = "Bench 3" ]; then
+  pass "presets: --list-presets printed the file's presets to standard output"
+else
+  fail "presets: --list-presets ended $code with: $(cat "$work/listed.txt")"
+fi
+
 # Following (--follow-ms 200) a switcher that the server switches by itself: its other client
 # toggles the next channel of bus B every 100 ms, so bus B's X1 turns green with no click.
 timeout 60 wine reg add "$hangKey" /v OtherClientMs /t REG_DWORD /d 100 /f > /dev/null 2>&1
