@@ -341,6 +341,12 @@ TEST_F(ProgramPresets, ABadPresetIsToldAndAnUnknownKeyIsNamedWhileTheRecallRuns)
   const auto listed = presetListing(PresetFile(file));
   EXPECT_EQ(listed.exitStatus, ExitEnded);
   EXPECT_EQ(listed.text.rfind("Bench\nTypo\t" + file.string() + ":2: ", 0), 0u) << listed.text;
+
+  std::ofstream(file) << "[preset.\"A\"\n";
+  EXPECT_EQ(presetListing(PresetFile(file)).exitStatus, ExitBadCommandLine);
+  const auto none = presetListing(PresetFile(folder / "none.toml"));
+  EXPECT_EQ(none.exitStatus, ExitEnded);
+  EXPECT_EQ(none.text, "");
 }
 
 }  // namespace
