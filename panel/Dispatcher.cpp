@@ -72,8 +72,11 @@ std::optional<ControlEvent> clickEventOf(ControlId id) {
 }
 
 std::string handlerName(ControlEvent event) {
-  const bool indexed = event.kind == EventKind::BusAClick || event.kind == EventKind::BusBClick;
-  return rowOf(event.kind).handler + (indexed ? "(" + std::to_string(event.index) + ")" : "");
+  std::string name = rowOf(event.kind).handler;
+  if (event.kind == EventKind::BusAClick || event.kind == EventKind::BusBClick) {
+    name.append(1, '(').append(std::to_string(event.index)).append(1, ')');
+  }
+  return name;
 }
 
 Dispatcher::Dispatcher(controller::Controller& controller, controller::PlatformServices& services)
