@@ -517,6 +517,38 @@ else
   fail "presets: --list-presets ended $code with: $(cat "$work/listed.txt")"
 fi
 
+# Delete through the same menu (Store, Recall, Rename, Delete); the question's default is No, so
+# the Yes button's letter answers it.
+wine "$bin/app/windows/orvane-panel.exe" --simulate --address 0 --presets "$(winepath -w "$presets")" &
+panel=$!
+if main=$(waitForWindowMatching "^Orvane I/O Switcher 0 \(simulated\)\$" 30); then
+  sleep 1
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers shift+F10
+  sleep 0.7
+  xdotool key Down Down Down Down Right
+  sleep 0.5
+  xdotool key Return
+  if question=$(waitForWindow "Orvane I/O Switcher 0" 10); then
+    xdotool windowfocus --sync "$question" 2> /dev/null || true
+    xdotool key --clearmodifiers y
+    for ((i = 0; i < 40; i++)); do
+      tr -d '\r' < "$presets" 2> /dev/null | grep -q '^\[preset\.' || break
+      sleep 0.25
+    done
+  fi
+  if tr -d '\r' < "$presets" | grep -q '^\[preset\.'; then
+    fail "presets: the menu's delete left: $(head -3 "$presets" 2>&1)"
+  else
+    pass "presets: deleted through the context menu (Shift+F10), after a question"
+  fi
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers alt+F4
+  endedCleanly "presets: the deleting panel" " of Alt+F4" || true
+else
+  fail "presets: the panel for the delete did not come up"
+fi
+
 # Following (--follow-ms 200) a switcher that the server switches by itself: its other client
 # toggles the next channel of bus B every 100 ms, so bus B's X1 turns green with no click.
 timeout 60 wine reg add "$hangKey" /v OtherClientMs /t REG_DWORD /d 100 /f > /dev/null 2>&1
