@@ -147,7 +147,10 @@ class Program final : public panel::PresetActions {
   void traceSessionEnd(const std::string& what);
   void traceReleases();
   void presetProblem(const std::string& text);
-  void tracePreset(const std::string& name, const std::string& what);
+  void tracePreset(const std::string& name, const std::string& rest);
+  // False when a preset of that name exists and the operator does not want it replaced by
+  // `replacement`; throws PresetFileError when the file cannot be read.
+  bool mayReplace(const std::string& name, const std::string& replacement);
   StoreWait storeWait();
   std::optional<std::string> askPresetName(const std::string& prompt, std::string typed,
                                            const std::string& refused);

@@ -1,5 +1,7 @@
 // The presets as the program offers them: the context menu's store, recall, rename and delete,
 // and --preset.
+#include <algorithm>
+
 #include "app/Program.h"
 #include "host/trace/TraceText.h"
 
@@ -28,11 +30,17 @@ void Program::presetProblem(const std::string& text) {
   services_->messageBox(text, box::ExclamationOk, controller_->state().Title_Text);
 }
 
-void Program::tracePreset(const std::string& name, const std::string& what) {
-  if (trace_) {
-    trace_->write("preset " + host::trace::quotedText(name) + " " + what + " " +
-                  presets_.displayName());
-  }
+// Every trace line about a preset: "preset "NAME" ...", the name escaped.
+void Program::tracePreset(const std::string& name, const std::string& rest) {
+  if (trace_) trace_->write("preset " + host::trace::quotedText(name) + rest);
+}
+
+bool Program::mayReplace(const std::string& name, const std::string& replacement) {
+  const auto all = presets_.list();
+  const bool taken = std::any_of(all.begin(), all.end(),
+                                 [&](const FilePreset& entry) { return entry.name == name; });
+  return !taken || confirmed("A preset named " + quotedName(name) + " exists already." + CrLf +
+                             "Replace it with " + replacement + "?");
 }
 
 bool Program::confirmed(const std::string& question) {
@@ -88,13 +96,7 @@ void Program::storePreset() {
       askPresetName("Store the switcher's routing as the preset named:", {}, "Nothing was stored");
   if (!name) return;
   try {
-    for (const auto& entry : presets_.list()) {
-      if (entry.name == *name &&
-          !confirmed("A preset named " + quotedName(*name) + " exists already." + CrLf +
-                     "Replace it with the switcher's routing?")) {
-        return;
-      }
-    }
+    if (!mayReplace(*name, "the switcher's routing")) return;
   } catch (const PresetFileError& error) {
     return nothingStored(error);
   }
@@ -109,7 +111,7 @@ void Program::storePreset() {
     }
     try {
       presets_.store(*read, storeWait());
-      tracePreset(*name, "stored to");
+      tracePreset(*name, " stored to " + presets_.displayName());
     } catch (const PresetFileError& error) {
       nothingStored(error);
     }
@@ -135,11 +137,9 @@ void Program::recallPreset(const std::string& name) {
                          "switched." + CrLf + CrLf + found->problem);
   }
   dispatcher_->runOperation([&] {
-    tracePreset(name, "recalled from");
+    tracePreset(name, " recalled from " + presets_.displayName());
     for (const auto& key : found->preset->unknownKeys) {
-      if (trace_)
-        trace_->write("preset " + host::trace::quotedText(name) + ": unknown key " + key +
-                      " ignored");
+      tracePreset(name, ": unknown key " + key + " ignored");
     }
     controller_->recallPreset(*found->preset);
   });
@@ -150,23 +150,15 @@ void Program::renamePreset(const std::string& name) {
       askPresetName("Rename the preset " + quotedName(name) + " to:", name, "Nothing was renamed");
   if (!renamed || *renamed == name) return;
   try {
-    for (const auto& entry : presets_.list()) {
-      if (entry.name == *renamed &&
-          !confirmed("A preset named " + quotedName(*renamed) + " exists already." + CrLf +
-                     "Replace it with " + quotedName(name) + "?")) {
-        return;
-      }
-    }
+    if (!mayReplace(*renamed, quotedName(name))) return;
   } catch (const PresetFileError& error) {
     return presetProblem(std::string("Nothing was renamed.") + CrLf + CrLf + error.what());
   }
   dispatcher_->runOperation([&] {
     try {
       presets_.rename(name, *renamed, storeWait());
-      if (trace_) {
-        trace_->write("preset " + host::trace::quotedText(name) + " renamed to " +
-                      host::trace::quotedText(*renamed) + " in " + presets_.displayName());
-      }
+      tracePreset(name, " renamed to " + host::trace::quotedText(*renamed) + " in " +
+                            presets_.displayName());
     } catch (const PresetFileError& error) {
       presetProblem(std::string("Nothing was renamed.") + CrLf + CrLf + error.what());
     }
@@ -181,7 +173,7 @@ void Program::deletePreset(const std::string& name) {
   dispatcher_->runOperation([&] {
     try {
       presets_.remove(name, storeWait());
-      tracePreset(name, "deleted from");
+      tracePreset(name, " deleted from " + presets_.displayName());
     } catch (const PresetFileError& error) {
       presetProblem(std::string("Nothing was deleted.") + CrLf + CrLf + error.what());
     }
