@@ -206,9 +206,21 @@ void PresetFile::checkPath() const {
   checkFile(followLinks(path_, name), name);
 }
 
+// The file's text; none when it does not exist, nor, at the default location, its folder: the
+// first store makes that.
+std::optional<std::string> PresetFile::readText(const std::string& name) const {
+  const auto target = followLinks(path_, name);
+  std::error_code unknown;
+  if (makeFolder_ && target.has_parent_path() &&
+      !std::filesystem::exists(target.parent_path(), unknown) && !unknown) {
+    return std::nullopt;
+  }
+  return readWhole(target, name, LargestPresetsFile);
+}
+
 PresetList PresetFile::list() const {
   const std::string name = displayName();
-  const auto text = readWhole(followLinks(path_, name), name, LargestPresetsFile);
+  const auto text = readText(name);
   if (!text) return {};
   return presetsInText(*text, name);
 }
@@ -223,7 +235,7 @@ std::map<std::string, Preset> PresetFile::load() const {
 
 Preset PresetFile::recallable(const std::string& name) const {
   const std::string file = displayName();
-  const auto text = readWhole(followLinks(path_, file), file, LargestPresetsFile);
+  const auto text = readText(file);
   if (!text) {
     throw PresetFileError(file + " does not exist: no preset has been stored in it yet");
   }

@@ -106,6 +106,8 @@ class PresetFile {
   void change(const StoreWait& wait, const TextChange& changed) const;
 
   std::filesystem::path path_;
+  std::optional<std::string> readText(const std::string& name) const;
+
   bool makeFolder_ = false;
 };
 
