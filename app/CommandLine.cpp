@@ -205,6 +205,12 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
                  "one line each")
       ->type_name("FILE")
       ->check(check(isFileName, "needs a file name, or - for standard error"));
+  std::string dcLog;
+  app.add_option(
+         "--dc-log", dcLog,
+         "append a CSV row of the four DC readings to FILE\non every reading while DC is on")
+      ->type_name("FILE")
+      ->check(check(isFileName, "needs a file name"));
   if (onLinux) {
     app.add_option("--sim-addresses", addresses, "switchers that answer, e.g. 0,5 (default 0)")
         ->type_name("LIST")
@@ -271,6 +277,7 @@ CommandLine readCommandLine(const std::vector<std::string>& given, Platform plat
   if (address >= 0) options.address = address;
   if (followMs > 0) options.followEvery = std::chrono::milliseconds(followMs);
   if (!trace.empty()) options.tracePath = trace;
+  if (!dcLog.empty()) options.dcLogPath = dcLog;
   if (!presetsPath.empty()) options.presetsPath = presetsPath;
   if (presetOption->count() > 0) options.presetName = presetName;
   if (!addresses.empty()) options.sim.config.addresses = *addressesIn(addresses);

@@ -39,6 +39,8 @@ struct Options {
   std::optional<std::string> tracePath;  // "-" is standard error
   // --presets FILE: the presets file instead of the default one (as UTF-8).
   std::optional<std::string> presetsPath;
+  // --dc-log FILE: each DC tick appended as a CSV row (as UTF-8).
+  std::optional<std::string> dcLogPath;
   // --preset NAME: recalled once start-up has finished.
   std::optional<std::string> presetName;
   bool simulate = false;  // always on Linux

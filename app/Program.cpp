@@ -60,6 +60,10 @@ Program::Program(PanelParts panel, const Options& options,
   }
   services_ = tracedServices_ ? &*tracedServices_ : &panel.services;  // not start-up's
   controller_.emplace(panel.view, *services, std::move(factory));
+  controller_->observeDc(&dcRecorder_);
+  dcRecorder_.onTick = [this](const auto& readings, const auto& sample) {
+    logDcTick(readings, sample);
+  };
   wait_.title = [this] { return controller_->state().Title_Text; };
   dispatcher_.emplace(*controller_, *services);
   if (eventTrace_) dispatcher_->setObserver(&*eventTrace_);
@@ -186,6 +190,17 @@ void StartupServices::endAtOnce() {
 std::string anotherPanelLine(int address) {
   return "another panel controls switcher " + std::to_string(address) +
          ": it was brought to the front, and this panel ends";
+}
+
+bool openDcLog(const Options& options, std::unique_ptr<DcLogFile>& log, std::string& error) {
+  if (!options.dcLogPath) return true;
+  try {
+    log = DcLogFile::open(pathOf(*options.dcLogPath), *options.dcLogPath);
+    return true;
+  } catch (const FileError& failure) {
+    error = std::string("--dc-log: ") + failure.what();
+    return false;
+  }
 }
 
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,

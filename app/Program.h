@@ -8,10 +8,12 @@
 #include <optional>
 
 #include "app/CommandLine.h"
+#include "app/DcLog.h"
 #include "controller/Controller.h"
 #include "host/HostThread.h"
 #include "host/sim/SimulatedHost.h"
 #include "host/trace/TraceLog.h"
+#include "panel/DcHistoryActions.h"
 #include "panel/Dispatcher.h"
 #include "panel/HostWait.h"
 #include "panel/PresetActions.h"
@@ -89,7 +91,7 @@ class StartupServices final : public controller::PlatformServices {
 // outside the host thread, so a call's duration includes the wait for it and a call given up on
 // shows as an error. The panel attaches the dispatcher to its window and runs its event loop.
 // Start-up's wait for the host begins with the program.
-class Program final : public panel::PresetActions {
+class Program final : public panel::PresetActions, public panel::DcHistoryActions {
  public:
   // started: when the process started; start-up's window is timed from then.
   Program(PanelParts panel, const Options& options, std::shared_ptr<host::trace::TraceLog> trace,
@@ -130,6 +132,12 @@ class Program final : public panel::PresetActions {
   void renamePreset(const std::string& name) override;
   void deletePreset(const std::string& name) override;
 
+  // The DC history, kept from the first tick; --dc-log's file, written from then on.
+  const controller::DcHistory& dcHistory() const override { return dcRecorder_.history(); }
+  void saveDcHistory(const std::string& file) override;
+  void logDcTo(std::unique_ptr<DcLogFile> log) { dcLog_ = std::move(log); }
+  bool loggingDc() const { return dcLog_ != nullptr; }
+
   // How long a store waits for another program's lock on the presets file; tests shorten it.
   std::chrono::milliseconds presetLockLimit{5000};
 
@@ -147,6 +155,7 @@ class Program final : public panel::PresetActions {
   void traceSessionEnd(const std::string& what);
   void traceReleases();
   void presetProblem(const std::string& text);
+  void logDcTick(const controller::DcReadings& readings, const controller::DcSample& sample);
   void tracePreset(const std::string& name, const std::string& rest);
   // False when a preset of that name exists and the operator does not want it replaced by
   // `replacement`; throws PresetFileError when the file cannot be read.
@@ -168,6 +177,8 @@ class Program final : public panel::PresetActions {
   std::optional<panel::Dispatcher> dispatcher_;
   controller::PlatformServices* services_ = nullptr;  // the panel's, traced where the run is
   PresetFile presets_;
+  controller::DcRecorder dcRecorder_;
+  std::unique_ptr<DcLogFile> dcLog_;
   bool sessionEnding_ = false;
   bool releasing_ = false;         // the run is over and its releases are waited for
   bool endAfterReleases_ = false;  // a session end came meanwhile: end the process after them
@@ -178,6 +189,10 @@ class Program final : public panel::PresetActions {
 bool openTrace(const Options& options, std::shared_ptr<host::trace::TraceLog>& trace,
                std::string& error,
                host::trace::TraceLog::Mode mode = host::trace::TraceLog::Mode::Replace);
+
+// Opens the DC log the command line names, if any. A file that cannot be opened for appending is a
+// mistake of the command line: returns false with the reason in `error`.
+bool openDcLog(const Options& options, std::unique_ptr<DcLogFile>& log, std::string& error);
 
 // One panel per switcher: the line a trace gets when another panel of the desktop session
 // controls the switcher at `address` (and has been brought to the front).

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "controller/ControllerState.h"
+#include "controller/DcHistory.h"
 #include "controller/PlatformServices.h"
 #include "controller/Preset.h"
 #include "host/Object.h"
@@ -77,6 +78,10 @@ class Controller {
   // The routing the panel shows now, as a preset of that name; no host call.
   Preset shownAsPreset(const std::string& name) const;
 
+  // Told of each DC tick and of the monitor being switched off (the history, a data log); it adds
+  // no host call.
+  void observeDc(DcObserver* observer) { dcObserver_ = observer; }
+
   // Internal procedures; public so that tests can drive one at a time.
   void Process();
   void Get_Status();
@@ -130,6 +135,7 @@ class Controller {
   // The address as passed by reference: the host sees the field's value, but a host that writes
   // through the reference writes here, so Switcher_Address stays what the operator chose.
   std::int16_t addressArgument_ = 0;
+  DcObserver* dcObserver_ = nullptr;
   int reinitialisationDepth_ = 0;
   bool endedAtOnce_ = false;
   bool unloaded_ = false;

@@ -106,6 +106,12 @@ int main(int argc, char** argv) {
     return app::ExitBadCommandLine;
   }
   if (trace) std::signal(SIGPIPE, SIG_IGN);
+  std::unique_ptr<app::DcLogFile> dcLog;
+  std::string dcLogError;
+  if (!app::openDcLog(options, dcLog, dcLogError)) {
+    std::fprintf(stderr, "orvane-panel: %s\n", dcLogError.c_str());
+    return app::ExitBadCommandLine;
+  }
 
   // With no display (or one that cannot be opened) Qt would abort the process; say so instead,
   // and end as a start that failed.
@@ -128,6 +134,7 @@ int main(int argc, char** argv) {
   panel::qt::QtView view(window);
   panel::qt::QtPlatformServices boxes(window);
   app::Program program({view, boxes, waiter}, options, trace, {}, started);
+  program.logDcTo(std::move(dcLog));
   window.attach(program.dispatcher());
   onTerminationSignals([&program](int signal) {
     program.endProcess = [signal](int) { endAsSignalled(signal); };
@@ -142,6 +149,7 @@ int main(int argc, char** argv) {
   window.show();
   if (options.followEvery) window.followEvery(*options.followEvery);
   window.offerPresets(program);
+  window.offerDcHistory(program);
   if (options.presetName) {
     window.whenOnScreen([&program, &options] { program.recallPreset(*options.presetName); });
   }

@@ -70,6 +70,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return app::reportCommandLine(
         {.text = traceError + "\n", .textIsError = true, .exitStatus = app::ExitBadCommandLine});
   }
+  std::unique_ptr<app::DcLogFile> dcLog;
+  std::string dcLogError;
+  if (!app::openDcLog(options, dcLog, dcLogError)) {
+    return app::reportCommandLine(
+        {.text = dcLogError + "\n", .textIsError = true, .exitStatus = app::ExitBadCommandLine});
+  }
 
   try {
     panel::win32::Win32Panel panel(instance, ORVANE_IDI_APP);
@@ -83,10 +89,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                [] { return std::make_unique<host::com::HostApartment>(); },
                                [&claim](int address) { return claim.claim(address); }};
     app::Program program({panel, panel, waiter}, options, trace, qelvix, started);
+    program.logDcTo(std::move(dcLog));
     panel.attach(program.dispatcher());
     panel.onSessionEnding([&program] { program.endSession("the Windows session end"); });
     if (options.followEvery) panel.followEvery(*options.followEvery);
     panel.offerPresets(program);
+    panel.offerDcHistory(program);
     panel.run(showCommand, [&] {
       if (options.presetName) program.recallPreset(*options.presetName);
     });

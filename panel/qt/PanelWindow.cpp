@@ -21,6 +21,7 @@
 #include "panel/AccessibleNames.h"
 #include "panel/ReadoutFitter.h"
 #include "panel/qt/Colours.h"
+#include "panel/qt/DcHistoryWindow.h"
 #include "panel/qt/PaintingButton.h"
 #include "panel/qt/PanelAccessibility.h"
 #include "panel/qt/ReadoutLabel.h"
@@ -313,11 +314,29 @@ void PanelWindow::openContextMenu(const QPoint& at) {
   submenu(RecallPresetCaption, recallItemText, &PresetActions::recallPreset);
   submenu(RenamePresetCaption, byName, &PresetActions::renamePreset);
   submenu(DeletePresetCaption, byName, &PresetActions::deletePreset);
+  const QAction* history = nullptr;
+  if (dcHistory_) {
+    menu.addSeparator();
+    history = menu.addAction(QString::fromUtf8(DcHistoryMenuCaption));
+  }
   const QAction* picked = menu.exec(at);
+  if (picked && picked == history) openDcHistory();
   if (picked && picked == store) presets_->storePreset();
   for (const auto& [item, act] : chosen) {
     if (picked == item) act();
   }
+}
+
+void PanelWindow::openDcHistory() {
+  if (!dcHistory_ || finished_) return;
+  if (!historyWindow_) {
+    historyWindow_ = new DcHistoryWindow(*dcHistory_, this);
+    historyWindow_->setMainCaption(windowTitle());
+    connect(this, &QWidget::windowTitleChanged, historyWindow_, &DcHistoryWindow::setMainCaption);
+  }
+  historyWindow_->show();
+  historyWindow_->raise();
+  historyWindow_->activateWindow();
 }
 
 void PanelWindow::followEvery(std::chrono::milliseconds period) {
@@ -344,6 +363,7 @@ void PanelWindow::finishRun() {
   finished_ = true;
   timer_.stop();
   followTimer_.stop();
+  if (historyWindow_) historyWindow_->hide();
   hide();
   emit runFinished();
 }

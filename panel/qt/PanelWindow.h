@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "panel/Controls.h"
+#include "panel/DcHistoryActions.h"
 #include "panel/Dispatcher.h"
 #include "panel/PresetActions.h"
 
@@ -20,6 +21,8 @@ class QComboBox;
 class QLabel;
 
 namespace orvane::panel::qt {
+
+class DcHistoryWindow;
 
 // The main window, built from the control table alone: painting buttons, plain buttons, labels,
 // the mode list and the timer, at the table's positions (15 twips to a logical pixel) in a client
@@ -57,6 +60,10 @@ class PanelWindow : public QWidget {
   void followEvery(std::chrono::milliseconds period);
   // The context menu's presets (right-click, Shift+F10, the menu key); without them, no menu.
   void offerPresets(PresetActions& presets) { presets_ = &presets; }
+  // The context menu's last item, "DC history…": opens (or brings up) the history window.
+  void offerDcHistory(DcHistoryActions& history) { dcHistory_ = &history; }
+  void openDcHistory();
+  DcHistoryWindow* dcHistoryWindow() const { return historyWindow_; }
   // Runs `then` once, as soon as the window has first been painted where the window system put it:
   // a box raised from there sits over the window, not at the screen's corner.
   void whenOnScreen(std::function<void()> then) { onScreen_ = std::move(then); }
@@ -95,6 +102,8 @@ class PanelWindow : public QWidget {
   QTimer followTimer_;
   Dispatcher* dispatcher_ = nullptr;
   PresetActions* presets_ = nullptr;
+  DcHistoryActions* dcHistory_ = nullptr;
+  DcHistoryWindow* historyWindow_ = nullptr;  // made when first opened, a child of this window
   std::function<void()> onScreen_;
   bool finished_ = false;
 };
