@@ -110,6 +110,7 @@ int Win32Panel::messageLoop() {
     }
     if (got == -1) break;
     if (window_ && IsDialogMessageW(window_, &message)) continue;  // Tab between the controls
+    if (history_ && history_->takeDialogMessage(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -262,6 +263,11 @@ void Win32Panel::onContextMenu(LPARAM where) {
   submenu(RecallPresetCaption, firstRecall, true);
   submenu(RenamePresetCaption, firstRename, false);
   submenu(DeletePresetCaption, firstDelete, false);
+  const UINT historyId = firstDelete + count;
+  if (dcHistory_) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, historyId, toWide(DcHistoryMenuCaption).c_str());
+  }
   const auto chosen = static_cast<UINT>(
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr));
   DestroyMenu(menu);  // and the submenus with it
@@ -273,7 +279,18 @@ void Win32Panel::onContextMenu(LPARAM where) {
     presets_->renamePreset(presets[chosen - firstRename].name);
   } else if (chosen >= firstDelete && chosen < firstDelete + count) {
     presets_->deletePreset(presets[chosen - firstDelete].name);
+  } else if (dcHistory_ && chosen == historyId) {
+    openDcHistory();
   }
+}
+
+void Win32Panel::openDcHistory() {
+  if (!dcHistory_ || !window_ || closed_) return;
+  if (!history_) {
+    history_ = std::make_unique<DcHistoryWindow>(instance_, window_, *dcHistory_);
+    history_->setMainCaption(windowCaption_ + captionSuffix_);
+  }
+  history_->show();
 }
 
 // --- helpers ---
@@ -286,6 +303,7 @@ void Win32Panel::destroyWindow() {
   if (!window_) return;
   KillTimer(window_, TimerId);
   KillTimer(window_, FollowTimerId);
+  history_.reset();  // an owned window goes with its owner
   annotations_.clear();
   DestroyWindow(window_);  // WM_NCDESTROY clears window_
   window_ = nullptr;

@@ -4,16 +4,19 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "controller/PlatformServices.h"
 #include "panel/Controls.h"
+#include "panel/DcHistoryActions.h"
 #include "panel/Dispatcher.h"
 #include "panel/PresetActions.h"
 #include "panel/View.h"
 #include "panel/win32/AccessibilityAnnotations.h"
+#include "panel/win32/DcHistoryWindow.h"
 
 namespace orvane::panel::win32 {
 
@@ -42,6 +45,10 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void run(int showCommand, const std::function<void()>& shown = nullptr);
   // The context menu's presets (right-click, Shift+F10, the menu key); without them, no menu.
   void offerPresets(PresetActions& presets) { presets_ = &presets; }
+  // The context menu's last item, "DC history…": opens (or brings up) the history window.
+  void offerDcHistory(DcHistoryActions& history) { dcHistory_ = &history; }
+  void openDcHistory();
+  DcHistoryWindow* dcHistoryWindow() const { return history_.get(); }
   // Runs Form_Load; true when the window is to be shown, false when the run ended during start-up.
   bool load();
   void show(int showCommand);
@@ -146,6 +153,8 @@ class Win32Panel final : public View, public controller::PlatformServices {
   std::optional<std::string> fatal_;
   Dispatcher* dispatcher_ = nullptr;
   PresetActions* presets_ = nullptr;
+  DcHistoryActions* dcHistory_ = nullptr;
+  std::unique_ptr<DcHistoryWindow> history_;  // made when first opened
   std::function<void()> sessionEnding_;
 };
 

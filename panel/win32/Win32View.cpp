@@ -60,11 +60,13 @@ void Win32Panel::setWindowCaption(const std::string& text) {
   if (windowCaption_ == text) return;
   windowCaption_ = text;
   if (window_) SetWindowTextW(window_, toWide(windowCaption_ + captionSuffix_).c_str());
+  if (history_) history_->setMainCaption(windowCaption_ + captionSuffix_);
 }
 
 void Win32Panel::setCaptionSuffix(const std::string& suffix) {
   captionSuffix_ = suffix;
   if (window_) SetWindowTextW(window_, toWide(windowCaption_ + captionSuffix_).c_str());
+  if (history_) history_->setMainCaption(windowCaption_ + captionSuffix_);
 }
 
 void Win32Panel::addListEntry(const std::string& text, std::int16_t index) {
