@@ -418,3 +418,22 @@ TEST_F(PresetFileTest, ASecondUserStoresIntoASharedFolderAndIsRefusedWhatItMayNo
 
 }  // namespace
 }  // namespace orvane::app
+
+namespace orvane::app {
+namespace {
+
+TEST(PresetDefaultLocation, HoldsNoPresetsUntilTheFirstStoreMakesItsFolder) {
+  const auto folder = std::filesystem::temp_directory_path() / "orvane-presets-default-not-made";
+  std::filesystem::remove_all(folder);
+  const PresetFile presets(folder / "orvane-panel" / "presets.toml", true);
+  EXPECT_TRUE(presets.list().empty());
+  EXPECT_THROW(presets.recallable("bench"), PresetFileError);
+  controller::Preset stored;
+  stored.name = "bench";
+  presets.store(stored);
+  EXPECT_EQ(presets.list().size(), 1u);
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace orvane::app
