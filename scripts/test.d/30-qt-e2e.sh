@@ -424,4 +424,30 @@ has_lines "manage: " "$work/manage.trace" \
   'preset "Bench 1" renamed to "Bench 2" in .*presets.toml$' \
   'preset "Bench 2" deleted from .*presets.toml$'
 step "presets: renamed and deleted through the context menu; --list-presets with no display"
+
+# The DC history: X3's +9 V on bus A's +ve terminal for a few seconds, DC off and on again, then
+# the history window from the context menu. Its screenshot must show the guard lines and the trace
+# where its own axis puts them, with a gap. Every tick went into the log, one whole row each.
+"$program" --address 0 --dc-log "$work/dc.csv" > "$work/program.log" 2>&1 &
+program_pid=$!
+main=$(wait_window "$title_main") || fail "history: the panel did not appear"
+click "$main" 108 8 || fail "history: could not click X3"
+wait_pixel "$main" 97 1 "0,255,0" > /dev/null || fail "history: X3 did not turn green"
+click "$main" 356 40 && sleep 3 && click "$main" 356 40 && sleep 2 && click "$main" 356 40 && sleep 3
+press "$main" Menu && sleep 0.3 && xdotool key Up && sleep 0.3 && xdotool key Return
+history=$(wait_window "^DC history - Orvane I/O Switcher 0 \(simulated\)$") ||
+  fail "history: no history window from the context menu"
+sleep 0.5
+import -window "$history" "$work/history.png" && convert "$work/history.png" "$work/history.ppm" ||
+  fail "history: no screenshot"
+[ -n "${ORVANE_E2E_HISTORY_SHOT:-}" ] && cp "$work/history.png" "$ORVANE_E2E_HISTORY_SHOT"
+found=$(python3 tests/panel/qt/chart_rows.py "$work/history.ppm") || fail "history: $found"
+step "history: $found"
+"$closer" "$main" && ended 100 || fail "history: the program did not end after the close"
+head -1 "$work/dc.csv" | grep -q $'^time,address,a_plus,a_minus,b_plus,b_minus\r$' ||
+  fail "history: the log's header is $(head -1 "$work/dc.csv")"
+rows=$(tail -n +2 "$work/dc.csv" | grep -cE $'^20[0-9-]{8}T[0-9:]{8}\.[0-9]{3}Z,0,(8\.9[0-9]*|9|9\.0[0-9]*),[^,]*,[^,]*,[^,]*\r$')
+all=$(tail -n +2 "$work/dc.csv" | wc -l)
+[ "$rows" -ge 20 ] && [ "$rows" -eq "$all" ] || fail "history: $rows of $all log rows are whole +9 V rows"
+step "history: $rows log rows, each whole"
 echo "30-qt-e2e: PASS"
