@@ -441,7 +441,7 @@ sleep 0.5
 import -window "$history" "$work/history.png" && convert "$work/history.png" "$work/history.ppm" ||
   fail "history: no screenshot"
 [ -n "${ORVANE_E2E_HISTORY_SHOT:-}" ] && cp "$work/history.png" "$ORVANE_E2E_HISTORY_SHOT"
-found=$(python3 tests/panel/qt/chart_rows.py "$work/history.ppm") || fail "history: $found"
+found=$(python3 tests/support/chart_rows.py "$work/history.ppm") || fail "history: $found"
 step "history: $found"
 "$closer" "$main" && ended 100 || fail "history: the program did not end after the close"
 head -1 "$work/dc.csv" | grep -q $'^time,address,a_plus,a_minus,b_plus,b_minus\r$' ||

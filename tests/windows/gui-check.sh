@@ -173,6 +173,42 @@ checkWindow() {
   else
     fail "$dpi dpi: after the click X5 $after, X4 $x4, X6 $x6, bus B's X5 $busBX5, All Off $allOffAfter"
   fi
+  case $dpi in 96 | 144) checkHistory ;; esac
+}
+
+# checkHistory: (inside checkWindow) X5 off and X3 alone on bus A (+9 V on its +ve terminal), DC
+# on, off and on again, then the DC history from Shift+F10's menu. Its screenshot must show the
+# guard lines and the trace at the rows the chart's axis gives, and a gap.
+checkHistory() {
+  local row=$((top + $(px 255 "$dpi") / 2)) history
+  xdotool mousemove "$x5Mid" "$row" click 1
+  sleep 0.5
+  xdotool mousemove $((left + ($(px 1440 "$dpi") + $(px 1815 "$dpi")) / 2)) "$row" click 1
+  sleep 0.5
+  local dc="$((left + ($(px 5040 "$dpi") + $(px 5655 "$dpi")) / 2)) $((top + ($(px 480 "$dpi") + $(px 735 "$dpi")) / 2))"
+  xdotool mousemove $dc click 1 && sleep 3 && xdotool click 1 && sleep 2 && xdotool click 1 && sleep 3
+  xdotool mousemove 1000 700
+  xdotool windowfocus --sync "$main" 2> /dev/null || true
+  xdotool key --clearmodifiers shift+F10 && sleep 0.5 && xdotool key Up && sleep 0.3 && xdotool key Return
+  if ! history=$(waitForWindow "DC history - Orvane I/O Switcher 0" 10); then
+    fail "$dpi dpi: no DC history window from the context menu"
+    return
+  fi
+  sleep 1
+  /usr/bin/import -window "$history" "$work/history-$dpi.png" &&
+    /usr/bin/convert "$work/history-$dpi.png" "$work/history-$dpi.ppm"
+  local found
+  if found=$(python3 "$(dirname "${BASH_SOURCE[0]}")/../support/chart_rows.py" "$work/history-$dpi.ppm"); then
+    pass "$dpi dpi: DC history from the menu: $found"
+  else
+    fail "$dpi dpi: DC history: $found"
+  fi
+  xdotool windowfocus --sync "$history" 2> /dev/null || true
+  xdotool key --clearmodifiers Escape
+  sleep 0.5
+  if xdotool search --onlyvisible --name "^DC history - " > /dev/null 2>&1; then
+    fail "$dpi dpi: Escape left the DC history window open"
+  fi
 }
 
 # The program at each DPI asked for (the stage passes 96, 120, 144 and 192), then 96 again.
