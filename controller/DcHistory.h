@@ -71,6 +71,16 @@ class DcHistory {
     return samples_[(oldest_ + i) % samples_.size()];
   }
   const DcSample& latest() const { return (*this)[size() - 1]; }
+  // Calls visit(sample) for samples begin..end-1, oldest first, without an index's arithmetic.
+  template <class Visit>
+  void visit(std::size_t begin, std::size_t end, Visit&& visit) const {
+    const std::size_t n = samples_.size();
+    for (std::size_t i = begin; i < end; ++i) {
+      std::size_t at = oldest_ + i;
+      if (at >= n) at -= n;
+      visit(samples_[at]);
+    }
+  }
   // The index of the first sample taken at or after `at` (size() when none is).
   std::size_t firstFrom(std::chrono::steady_clock::time_point at) const;
 

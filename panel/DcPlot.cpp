@@ -101,11 +101,11 @@ DcPlot plotDc(const controller::DcHistory& history, steady_clock::time_point now
     steady_clock::time_point at;
   };
   std::array<Last, controller::DcTerminals> last{};
-  for (std::size_t i = begin; i < end; ++i) {
-    const controller::DcSample& sample = history[i];
-    const auto into = (sample.at - start).count() * plot.width / span.count();
-    const auto column =
-        static_cast<std::size_t>(std::clamp<decltype(into)>(into, 0, plot.width - 1));
+  const double columnsPerTick = static_cast<double>(plot.width) / static_cast<double>(span.count());
+  history.visit(begin, end, [&](const controller::DcSample& sample) {
+    const auto into =
+        static_cast<long>(static_cast<double>((sample.at - start).count()) * columnsPerTick);
+    const auto column = static_cast<std::size_t>(std::clamp<long>(into, 0, plot.width - 1));
     for (std::size_t t = 0; t < controller::DcTerminals; ++t) {
       const double volts = sample.volts[t];
       Last& before = last[t];
@@ -126,7 +126,7 @@ DcPlot plotDc(const controller::DcHistory& history, steady_clock::time_point now
       }
       before = {true, false, sample.at};
     }
-  }
+  });
   fitVolts(plot, low, high);
   placeTimeTicks(plot, spanSeconds);
   return plot;
