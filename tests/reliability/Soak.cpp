@@ -104,6 +104,14 @@ SoakResult runSoak(const SoakOptions& options) {
     return static_cast<int>(random() % static_cast<std::uint64_t>(n));
   };
 
+  // The history on simulated time: a day of ticks passes in minutes.
+  auto simulated = std::chrono::steady_clock::time_point{};
+  controller::DcRecorder recorder(
+      {[&simulated] { return simulated += std::chrono::milliseconds(controller::TimerIntervalMs); },
+       [&simulated] {
+         return std::chrono::system_clock::time_point{} + simulated.time_since_epoch();
+       }});
+  b.controller.observeDc(&recorder);
   if (!b.view.click({ControlName::DCButton})) result.problems.push_back("DC button did nothing");
   const long sampleEvery = std::max(1L, options.ticks / std::max(1, options.samples));
   result.memory.push_back(sampleMemory(0));
@@ -161,11 +169,21 @@ SoakResult runSoak(const SoakOptions& options) {
       b.view.clearOperations();
       b.services.boxes.clear();
     }
+    if (recorder.history().size() == controller::DcHistory::Capacity &&
+        result.rssHistoryFullKb < 0) {
+      result.rssHistoryFullKb = sampleMemory(tick + 1).rssKb;
+    }
     if ((tick + 1) % sampleEvery == 0 || tick + 1 == options.ticks) {
       result.memory.push_back(sampleMemory(tick + 1));
     }
   }
   result.hostCalls += static_cast<long>(b.log->calls().size());
+  result.historyHeld = recorder.history().size();
+  if (result.ticksRun >= static_cast<long>(controller::DcHistory::Capacity) &&
+      result.historyHeld != controller::DcHistory::Capacity) {
+    result.problems.push_back("the DC history holds " + std::to_string(result.historyHeld) +
+                              " samples, not an hour's");
+  }
 
   checkBoxes(b, result);
   const bool closed = b.view.closeBox();

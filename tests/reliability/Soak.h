@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,13 +27,16 @@ struct SoakResult {
   long hostCalls = 0;
   long disagreements = 0;  // polls after which the panel did not show what the host holds
   int liveObjectsAtEnd = -1;
+  std::size_t historyHeld = 0;  // DC history samples held at the end
+  long rssHistoryFullKb = -1;   // VmRSS when the DC history had just filled up (an hour's ticks)
   bool endedCleanly = false;  // the close box ended the run with one unload and no error box
   std::vector<MemorySample> memory;
   std::vector<std::string> problems;
 };
 
 // Runs the program against a fault-free simulated host with the DC monitor on: every tick reads
-// the four voltages, and the clicks are spread evenly between the ticks. The harness's own logs
+// the four voltages into the DC history, on a clock of its own that moves 200 ms a tick, and the
+// clicks are spread evenly between the ticks. The harness's own logs
 // are emptied at every memory sample, so that what grows is the program, not the test.
 SoakResult runSoak(const SoakOptions& options);
 

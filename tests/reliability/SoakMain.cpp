@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
               result.ticksRun, result.clicksRun, result.hostCalls, result.liveObjectsAtEnd);
   std::printf("RSS start %ld kB, end %ld kB, peak %ld kB, growth %ld kB\n", first.rssKb, last.rssKb,
               last.peakKb, last.rssKb - first.rssKb);
+  if (result.rssHistoryFullKb >= 0) {
+    std::printf("DC history: %zu samples held; RSS %ld kB when it had filled, %ld kB at the end\n",
+                result.historyHeld, result.rssHistoryFullKb, last.rssKb);
+  }
   for (const auto& problem : result.problems) std::printf("PROBLEM: %s\n", problem.c_str());
   return result.problems.empty() ? 0 : 1;
 }
