@@ -1,4 +1,4 @@
-# End to end: the real program from the debug build under Xvfb at 96 dpi, driven with xdotool as
+# End to end: the real program from the optimised build (preset deb) under Xvfb at 96 dpi, driven with xdotool as
 # an operator would: answer the address prompt, check the window size and its caption (marked as
 # simulated), switch X5 onto bus A and look at its colour, try balance on a bus carrying DC, and
 # close the window. The run is traced (--trace), and the trace must tell what happened. A second
@@ -9,7 +9,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 
-build="${ORVANE_E2E_BUILD:-build/debug}"
+build="${ORVANE_E2E_BUILD:-build/deb}"
 program="$build/app/linux/orvane-panel"
 closer="$build/tests/panel/qt/orvane-x11-close"
 title_prompt='^Orvane I/O Switcher$'
@@ -40,9 +40,9 @@ step() { echo "30-qt-e2e: $*"; }
 for tool in Xvfb xdotool xwininfo xdpyinfo import convert; do
   command -v "$tool" > /dev/null || fail "$tool is missing (bash scripts/setup installs it)"
 done
-if [ -z "${ORVANE_E2E_BUILD:-}" ]; then  # the debug build, of just what is run here
-  cmake --preset debug > /dev/null
-  cmake --build --preset debug -j "${ORVANE_JOBS:-2}" --target orvane-panel orvane-x11-close \
+if [ -z "${ORVANE_E2E_BUILD:-}" ]; then  # the optimised build the package is made from: just this
+  cmake --preset deb > /dev/null
+  cmake --build --preset deb -j "${ORVANE_JOBS:-2}" --target orvane-panel orvane-x11-close \
     > /dev/null || fail "the program did not build"
 fi
 [ -x "$program" ] || fail "$program is not built"

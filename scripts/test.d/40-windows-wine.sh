@@ -17,9 +17,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   exit 1
 fi
 
-cmake --preset mingw > /dev/null
-cmake --build --preset mingw -j "${ORVANE_JOBS:-2}"
-bin="$root/build/mingw"
+# The optimised build, which the installer stage then packages: one Windows build for both.
+cmake --preset mingw-release > /dev/null
+cmake --build --preset mingw-release -j "${ORVANE_JOBS:-2}"
+bin="$root/build/mingw-release"
 
 source scripts/test.d/checks.bash
 work=$(mktemp -d /tmp/orvane-wine.XXXXXX)

@@ -1,16 +1,17 @@
 # Reliability: the corpus replays, fault scenarios, bad addresses and short soak already ran with
 # the unit tests under the sanitizers (10). Here: the short soak's memory figures in a plain build
-# (only the soak is built there), and bounded libFuzzer runs (clang 14, ASan + UBSan) of the
-# program and of the presets file that fail on any crash or broken invariant.
+# (the package's optimised build, of which only the soak is built here), and bounded libFuzzer
+# runs (clang 14, ASan + UBSan) of the program and of the presets file that fail on any crash or
+# broken invariant.
 set -euo pipefail
 jobs="${ORVANE_JOBS:-2}"
 [ "$jobs" -gt 2 ] && jobs=2
 fuzz_seconds="${ORVANE_FUZZ_SECONDS:-120}"  # shared: three quarters the program, a quarter presets
 
 echo "--- short soak (20,000 ticks, 5,000 clicks)"
-cmake --preset debug > /dev/null
-cmake --build --preset debug -j "$jobs" --target reliability_soak > /dev/null
-build/debug/tests/reliability/reliability_soak --ticks 20000 --clicks 5000 --seed 7
+cmake --preset deb > /dev/null
+cmake --build --preset deb -j "$jobs" --target reliability_soak > /dev/null
+build/deb/tests/reliability/reliability_soak --ticks 20000 --clicks 5000 --seed 7
 
 # fuzz NAME SECONDS CORPUS: a bounded libFuzzer run of one target; fails on any crash or broken
 # invariant. New inputs go to a scratch folder; the kept corpus in the tree is only read.

@@ -16,8 +16,6 @@ using host::sim::FaultSpec;
 using panel::ControlName;
 namespace colour = panel::colour;
 
-constexpr const char* LostConnectionText =
-    "Connection with Qelvix and/or the switcher failed.\r\n\r\nThis program will now close.";
 
 class StatusPoll : public ::testing::Test {
  protected:

@@ -159,8 +159,11 @@ TEST_F(OnTheHostThread, GivingUpFailsTheCallAndEverythingAfterItAndALateAnswerWr
 // the trace says where it waited.
 TEST(HostThreadLifetime, AGiveUpOnACallQueuedBehindAHungReleaseIsAGiveUp) {
   struct HungOnRelease final : Object {
-    explicit HungOnRelease(std::shared_ptr<std::atomic<bool>> open) : open_(std::move(open)) {}
+    HungOnRelease(std::shared_ptr<std::atomic<bool>> open,
+                  std::shared_ptr<std::atomic<bool>> releasing)
+        : open_(std::move(open)), releasing_(std::move(releasing)) {}
     ~HungOnRelease() override {
+      *releasing_ = true;
       while (!*open_) std::this_thread::sleep_for(1ms);
     }
     Variant call(std::string_view, Args) override { return Variant(true); }
@@ -168,19 +171,26 @@ TEST(HostThreadLifetime, AGiveUpOnACallQueuedBehindAHungReleaseIsAGiveUp) {
     void put(std::string_view, const Variant&) override {}
     using Object::call;
     std::shared_ptr<std::atomic<bool>> open_;
+    std::shared_ptr<std::atomic<bool>> releasing_;
   };
   auto open = std::make_shared<std::atomic<bool>>(false);
+  auto releasing = std::make_shared<std::atomic<bool>>(false);
   std::FILE* file = std::tmpfile();
   auto log = std::make_shared<trace::TraceLog>(file, "trace", true);
   panel::HeadlessCallWaiter waiter(1ms);
   HostThread thread(waiter);
   auto hung = trace::tracingFactory(
-      thread.wrap([open](const std::string&) { return std::make_shared<HungOnRelease>(open); }),
+      thread.wrap([open, releasing](const std::string&) {
+        return std::make_shared<HungOnRelease>(open, releasing);
+      }),
       log)("Hung");
   auto other = trace::tracingFactory(thread.wrap(factoryOf(std::make_shared<ScriptedObject>(
                                          [](std::string_view, Args) { return Variant(true); }))),
                                      log)("Other");
   hung.reset();  // its release is queued, and hangs
+  // Only once the host thread is inside it is the next call queued behind it, however slowly a
+  // loaded machine starts the release.
+  while (!*releasing) std::this_thread::sleep_for(1ms);
   try {
     other->get("Answer");
     ADD_FAILURE() << "the call was answered";

@@ -23,8 +23,6 @@ using panel::ControlName;
 namespace colour = panel::colour;
 namespace box = controller::box;
 
-constexpr const char* LostConnectionText =
-    "Connection with Qelvix and/or the switcher failed.\r\n\r\nThis program will now close.";
 
 // A host with switcher 5 on its bus, the one every scenario here controls.
 host::sim::SimConfig withSwitcher5() {

@@ -19,8 +19,6 @@ using panel::ControlName;
 namespace colour = panel::colour;
 namespace box = controller::box;
 
-constexpr const char* LostConnectionText =
-    "Connection with Qelvix and/or the switcher failed.\r\n\r\nThis program will now close.";
 constexpr const char* GetFullStatus = "IOSWITCHER_GetFullStatus";
 
 // Cancels the box of the blocked member; any other call that happens to keep us waiting on a busy
