@@ -6,9 +6,11 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -90,15 +92,28 @@ QFont panelFont(const QFont& base) {
   return font;
 }
 
+namespace {
+
+// The icon's two PNG images, read as PNG: a file left to Qt to recognise makes it load and ask
+// every image-format plugin installed (GIF, ICO, JPEG, ...), a few milliseconds of every start.
+QIcon programIcon() {
+  QIcon icon;
+  for (const auto* file : {":/orvane/orvane-16.png", ":/orvane/orvane-32.png"}) {
+    QImageReader reader(QString::fromLatin1(file), "png");
+    reader.setAutoDetectImageFormat(false);
+    icon.addPixmap(QPixmap::fromImage(reader.read()));
+  }
+  return icon;
+}
+
+}  // namespace
+
 PanelWindow::PanelWindow(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   setWindowTitle(fromText(WindowCaptionAtLoad));
-  QIcon icon;
-  icon.addFile(QStringLiteral(":/orvane/orvane-16.png"), QSize(16, 16));
-  icon.addFile(QStringLiteral(":/orvane/orvane-32.png"), QSize(32, 32));
-  setWindowIcon(icon);
+  setWindowIcon(programIcon());
   setFixedSize(toPixels(ClientWidthTwips), toPixels(ClientHeightTwips));
   setFont(panelFont(font()));
 

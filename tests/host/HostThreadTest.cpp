@@ -179,11 +179,10 @@ TEST(HostThreadLifetime, AGiveUpOnACallQueuedBehindAHungReleaseIsAGiveUp) {
   auto log = std::make_shared<trace::TraceLog>(file, "trace", true);
   panel::HeadlessCallWaiter waiter(1ms);
   HostThread thread(waiter);
-  auto hung = trace::tracingFactory(
-      thread.wrap([open, releasing](const std::string&) {
-        return std::make_shared<HungOnRelease>(open, releasing);
-      }),
-      log)("Hung");
+  auto hung = trace::tracingFactory(thread.wrap([open, releasing](const std::string&) {
+    return std::make_shared<HungOnRelease>(open, releasing);
+  }),
+                                    log)("Hung");
   auto other = trace::tracingFactory(thread.wrap(factoryOf(std::make_shared<ScriptedObject>(
                                          [](std::string_view, Args) { return Variant(true); }))),
                                      log)("Other");

@@ -107,9 +107,11 @@ std::string argumentText(const VARIANT& given) {
       return ((value.vt & VT_BYREF) ? *value.pboolVal : value.boolVal) ? "True" : "False";
     case VT_BSTR: {
       const BSTR text = (value.vt & VT_BYREF) ? *value.pbstrVal : value.bstrVal;
-      return "\"" +
-             com::toUtf8(std::wstring_view(text ? text : L"", text ? SysStringLen(text) : 0)) +
-             "\"";
+      // Built piece by piece: "\"" + std::string&& trips GCC 12's -Wrestrict when optimised.
+      std::string quoted(1, '"');
+      quoted += com::toUtf8(std::wstring_view(text ? text : L"", text ? SysStringLen(text) : 0));
+      quoted += '"';
+      return quoted;
     }
     default:
       return "?";
