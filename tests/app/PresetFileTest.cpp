@@ -109,6 +109,8 @@ TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
        ":1: a character beyond ASCII outside quotes"},
       {"[preset.\"A\"]\nmode = \"None\" \xC3\xA9\n", ":2: a character beyond ASCII outside quotes"},
       {"[preset.\"A\"]\nnote = \"\"\"x\\\n  \xC3\xA9\"\"\"\n", ":3: a character beyond ASCII"},
+      // A quote inside a bare value opens no string: toml++ reads the value on to its end.
+      {"day = 1979-05-27Kim's \"x\xC5\x8B\n", ":1: a character beyond ASCII outside quotes"},
   };
   for (const auto& [text, message] : broken) {
     write(text);
