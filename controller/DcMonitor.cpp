@@ -34,7 +34,6 @@ void Controller::Update_DC_Readings() {
   for (int bus = 0; bus < 2; ++bus) {
     host::Variant& plus = bus == 0 ? s_.DC_APlus : s_.DC_BPlus;
     host::Variant& minus = bus == 0 ? s_.DC_AMinus : s_.DC_BMinus;
-    read[bus] = false;
     skipOnFailure([&] {
       host::Variant busValue = busConstant(bus);
       s_.Call_OK = switcher()

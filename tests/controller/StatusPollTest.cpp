@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/support/BoxTexts.h"
 #include "tests/support/ControllerBench.h"
 #include "tests/support/TestForeignValue.h"
 
@@ -15,7 +16,6 @@ using host::sim::FaultKind;
 using host::sim::FaultSpec;
 using panel::ControlName;
 namespace colour = panel::colour;
-
 
 class StatusPoll : public ::testing::Test {
  protected:

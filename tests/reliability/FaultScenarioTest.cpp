@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/BoxTexts.h"
 #include "tests/support/ControllerBench.h"
 
 namespace orvane::testing {
@@ -22,7 +23,6 @@ using host::sim::FaultSpec;
 using panel::ControlName;
 namespace colour = panel::colour;
 namespace box = controller::box;
-
 
 // A host with switcher 5 on its bus, the one every scenario here controls.
 host::sim::SimConfig withSwitcher5() {

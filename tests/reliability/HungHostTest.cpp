@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/BoxTexts.h"
 #include "tests/support/ThreadedControllerBench.h"
 
 namespace orvane::testing {

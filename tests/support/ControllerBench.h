@@ -13,10 +13,6 @@
 
 namespace orvane::testing {
 
-// The box that ends a run whose connection was lost.
-inline constexpr const char* LostConnectionText =
-    "Connection with Qelvix and/or the switcher failed.\r\n\r\nThis program will now close.";
-
 // The whole program without a window: the simulated host behind the recording decorator, the
 // headless view, the scripted operator, the controller and the dispatcher, wired as the real
 // program wires them.

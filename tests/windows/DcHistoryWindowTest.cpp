@@ -4,33 +4,14 @@
 #include <string>
 
 #include "panel/win32/Win32Panel.h"
+#include "tests/support/FixedDcHistory.h"
 #include "tests/windows/Check.h"
 
 using namespace orvane::panel;
 using orvane::panel::win32::DcHistoryWindow;
 using orvane::panel::win32::Win32Panel;
-using std::chrono::milliseconds;
-using std::chrono::seconds;
 
 namespace {
-
-// A+ reads a fixed 9 V, the other terminals 0 V, five times a second over the last minute.
-struct FixedHistory final : DcHistoryActions, PresetActions {
-  FixedHistory() {
-    const auto now = std::chrono::steady_clock::now();
-    for (int k = 0; k < 300; ++k) {
-      history.add({now - seconds(60) + milliseconds(200 * k), {}, {9.0, 0.0, 0.0, 0.0}});
-    }
-  }
-  const orvane::controller::DcHistory& dcHistory() const override { return history; }
-  void saveDcHistory(const std::string&) override {}
-  std::vector<MenuPreset> menuPresets() override { return {}; }
-  void storePreset() override {}
-  void recallPreset(const std::string&) override {}
-  void renamePreset(const std::string&) override {}
-  void deletePreset(const std::string&) override {}
-  orvane::controller::DcHistory history;
-};
 
 std::wstring titleOf(HWND window) {
   wchar_t text[256] = {};
@@ -80,7 +61,7 @@ void checkChartRows(DcHistoryWindow& history) {
 
 TEST_CASE("the DC history opens from the context menu and draws at the rows its axis gives") {
   Win32Panel panel(GetModuleHandleW(nullptr));
-  FixedHistory fixed;
+  orvane::testing::FixedDcHistory fixed;
   panel.offerPresets(fixed);
   panel.offerDcHistory(fixed);
   panel.setWindowCaption("Orvane I/O Switcher 0");

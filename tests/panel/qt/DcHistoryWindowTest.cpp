@@ -14,41 +14,15 @@
 #include "panel/qt/Colours.h"
 #include "panel/qt/DcHistoryWindow.h"
 #include "panel/qt/PanelWindow.h"
+#include "tests/support/FixedDcHistory.h"
 
 namespace orvane::panel::qt {
 namespace {
 
-using std::chrono::milliseconds;
-using std::chrono::seconds;
-
-struct FixedHistory final : DcHistoryActions, PresetActions {
-  // A+ reads 9 V and the rest 0 V, five times a second over the last minute, except from 40 to
-  // 25 s ago: DC was switched off then.
-  FixedHistory() {
-    const auto now = std::chrono::steady_clock::now();
-    for (int k = 0; k < 300; ++k) {
-      const auto at = now - seconds(60) + milliseconds(200 * k);
-      if (at > now - seconds(40) && at < now - seconds(25)) continue;
-      history.add({at, {}, {9.0, 0.0, 0.0, 0.0}});
-      if (at <= now - seconds(40) && at + milliseconds(200) > now - seconds(40)) {
-        history.addGap(at + milliseconds(100), {});
-      }
-    }
-  }
-  const controller::DcHistory& dcHistory() const override { return history; }
-  void saveDcHistory(const std::string&) override {}
-  std::vector<MenuPreset> menuPresets() override { return {}; }
-  void storePreset() override {}
-  void recallPreset(const std::string&) override {}
-  void renamePreset(const std::string&) override {}
-  void deletePreset(const std::string&) override {}
-  controller::DcHistory history;
-};
-
 TEST(DcHistoryWindowTest, OpensFromTheMenuAndDrawsEachLevelAtTheRowItsAxisGives) {
   PanelWindow window;
   window.setCaption("Orvane I/O Switcher 0");
-  FixedHistory fixed;
+  testing::FixedDcHistory fixed(40, 25);  // DC off from 40 to 25 s ago
   window.offerPresets(fixed);
   window.offerDcHistory(fixed);
   QStringList items;
