@@ -31,13 +31,14 @@ std::string modeList() {
 }
 
 toml::table parsed(const std::string& text, const std::string& name) {
-  if (const auto line = lineTouchingTomlFault(text)) {
+  const TomlForParsing safe = tomlForParsing(text);
+  if (const auto line = safe.refusedLine) {
     throw PresetFileError(name + ":" + std::to_string(*line) +
                           ": a character beyond ASCII outside quotes (TOML allows such characters "
                           "only in quoted text and comments)");
   }
   try {
-    return toml::parse(text, name);
+    return toml::parse(safe.ascii, name);
   } catch (const toml::parse_error& error) {
     throw PresetFileError(name + ":" + std::to_string(error.source().begin.line) + ": " +
                           std::string(error.description()));
@@ -277,7 +278,8 @@ std::string textWithChange(const std::optional<std::string>& text, const std::st
   const std::string written = tomlText(root);
   toml::table readBack;
   try {
-    if (!lineTouchingTomlFault(written)) readBack = toml::parse(written, file);
+    const TomlForParsing safe = tomlForParsing(written);
+    if (!safe.refusedLine) readBack = toml::parse(safe.ascii, file);
   } catch (const toml::parse_error&) {  // told below, as any text that does not read back
   }
   if (!sameContent(readBack, root)) {

@@ -14,14 +14,15 @@ cmake --build --preset deb -j "$jobs" --target reliability_soak > /dev/null
 build/deb/tests/reliability/reliability_soak --ticks 20000 --clicks 5000 --seed 7
 
 # fuzz NAME SECONDS CORPUS: a bounded libFuzzer run of one target; fails on any crash or broken
-# invariant. New inputs go to a scratch folder; the kept corpus in the tree is only read.
+# invariant. The seed is fixed (ORVANE_FUZZ_SEED), so that every run tries the same inputs in the
+# same order, as far as its time reaches: a failure comes back on the next run, and a pass too. New inputs go to a scratch folder; the kept corpus in the tree is only read.
 fuzz() {
   local name=$1 seconds=$2 corpus=$3 work="build/fuzz/run-$1"
   echo "--- fuzzing $name for $seconds s"
   rm -rf "$work"
   mkdir -p "$work/new" "$work/artifacts"
   "build/fuzz/tests/reliability/$name" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -len_control=0 -max_len=1024 \
+    -seed="${ORVANE_FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -len_control=0 -max_len=1024 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
     "$work/new" "$corpus" 2>&1 | tee "$work/fuzz.log" | grep -E '^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|broken invariant|ERROR|SUMMARY' || true
   if ls "$work/artifacts/"* > /dev/null 2>&1; then

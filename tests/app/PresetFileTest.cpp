@@ -108,9 +108,9 @@ TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
        "e]\n",
        ":1: a character beyond ASCII outside quotes"},
       {"[preset.\"A\"]\nmode = \"None\" \xC3\xA9\n", ":2: a character beyond ASCII outside quotes"},
-      {"[preset.\"A\"]\nnote = \"\"\"x\\\n  \xC3\xA9\"\"\"\n", ":3: a character beyond ASCII"},
       // A quote inside a bare value opens no string: toml++ reads the value on to its end.
-      {"day = 1979-05-27Kim's \"x\xC5\x8B\n", ":1: a character beyond ASCII outside quotes"},
+      {"day = 1979-05-27Kim's[preset.\"x\xC5\x8B\"]\n",
+       ":1: a character beyond ASCII outside quotes"},
   };
   for (const auto& [text, message] : broken) {
     write(text);
@@ -128,6 +128,23 @@ TEST_F(PresetFileTest, ABrokenFileIsNamedToTheLineAndNothingIsRead) {
     EXPECT_NE(mistake.find(message), std::string::npos) << mistake;
     EXPECT_EQ(contents(), text);  // a load never rewrites
   }
+}
+
+// toml++ is shown only ASCII: what lies beyond it in strings and comments is escaped on the way
+// in, so literal strings, comments and line-ending backslashes still read exactly as written.
+TEST_F(PresetFileTest, TextBeyondAsciiReadsAsWrittenInEveryKindOfStringAndComment) {
+  write(
+      "# Gr\xC3\xBC\xC3\x9F"
+      "e\n[preset.'Gr\xC3\xBC\xC3\x9F"
+      "e \"\\']\nmode = 'None'  # \xC3\xA9\n"
+      "note = \"\"\"x\\\n  \xC3\xA9\"\"\"\n[preset.\"\xE5\x90\x8D\"]\n");
+  const auto all = presets.list();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].name,
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \"\\");
+  EXPECT_TRUE(all[0].preset.has_value()) << all[0].problem;
+  EXPECT_EQ(all[1].name, "\xE5\x90\x8D");
 }
 
 // One bad preset spoils nothing else: the others read and store; it is named to its line, kept as
