@@ -178,6 +178,12 @@ TEST(HostThreadLifetime, AGiveUpOnACallQueuedBehindAHungReleaseIsAGiveUp) {
   std::FILE* file = std::tmpfile();
   auto log = std::make_shared<trace::TraceLog>(file, "trace", true);
   panel::HeadlessCallWaiter waiter(1ms);
+  // Creating the objects may take longer than the limit on a loaded machine: the operator keeps
+  // waiting for those, and gives up only on the call queued behind the hung release.
+  bool settingUp = true;
+  waiter.operatorAnswer = [&settingUp](const auto&) {
+    return settingUp ? box::AnswerRetry : box::AnswerCancel;
+  };
   HostThread thread(waiter);
   auto hung = trace::tracingFactory(thread.wrap([open, releasing](const std::string&) {
     return std::make_shared<HungOnRelease>(open, releasing);
@@ -190,6 +196,7 @@ TEST(HostThreadLifetime, AGiveUpOnACallQueuedBehindAHungReleaseIsAGiveUp) {
   // Only once the host thread is inside it is the next call queued behind it, however slowly a
   // loaded machine starts the release.
   while (!*releasing) std::this_thread::sleep_for(1ms);
+  settingUp = false;
   try {
     other->get("Answer");
     ADD_FAILURE() << "the call was answered";
