@@ -73,8 +73,14 @@ installedAs() {
   else
     fail "$1: no Start-menu shortcut"
   fi
+  # Wine's registry may not show what msiexec wrote at once after an upgrade (seen once in CI):
+  # asked again for up to 5 s before the icon counts as missing.
   local icon
-  icon=$(productIcon)
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    icon=$(productIcon)
+    [ "$(grep -c . <<< "$icon")" -eq 1 ] && [ -f "$(winepath -u "$icon" 2> /dev/null)" ] && break
+    sleep 0.5
+  done
   if [ "$(grep -c . <<< "$icon")" -ne 1 ] || [ ! -f "$(winepath -u "$icon" 2> /dev/null)" ]; then
     fail "$1: no product icon for the uninstall entry (${icon:-none})"
   fi
