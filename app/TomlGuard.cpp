@@ -148,9 +148,12 @@ TomlForParsing tomlForParsing(std::string_view text) {
           out += c;
           const char next = text[++at];
           if (next == '\n') ++line;
-          out += beyondAscii(next) ? '?' : next;
-          if (beyondAscii(next))
-            at += codePointAt(text, at) ? codePointAt(text, at)->second - 1 : 0;
+          if (!beyondAscii(next)) {
+            out += next;
+          } else {
+            out += '?';
+            if (const auto point = codePointAt(text, at)) at += point->second - 1;
+          }
         } else if (in == In::Basic && c == '"') {
           close("\"");
         } else if (in == In::Basic && c == '\n') {

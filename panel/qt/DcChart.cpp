@@ -9,8 +9,6 @@
 
 namespace orvane::panel::qt {
 
-namespace {
-
 Qt::PenStyle penStyleOf(LineStyle line) {
   switch (line) {
     case LineStyle::Dash:
@@ -23,6 +21,8 @@ Qt::PenStyle penStyleOf(LineStyle line) {
       return Qt::SolidLine;
   }
 }
+
+namespace {
 
 // One trace as polylines: each column's first, high, low and last readings, joined to the previous
 // column where the model says so.

@@ -7,6 +7,9 @@
 
 namespace orvane::panel::qt {
 
+// A trace's line style as Qt draws it; the chart and the legend's line samples both use it.
+Qt::PenStyle penStyleOf(LineStyle line);
+
 // The DC history's strip chart: the four traces, the guard lines, the axes with their labels.
 // Painted from the plot model; what it last painted stays readable, for checks of the pixels.
 class DcChart : public QWidget {

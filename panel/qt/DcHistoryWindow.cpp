@@ -29,10 +29,7 @@ class LineSample : public QWidget {
     QPainter painter(this);
     QPen pen(toQColor(style_.colour));
     pen.setWidth(2);
-    pen.setStyle(style_.line == LineStyle::Dash      ? Qt::DashLine
-                 : style_.line == LineStyle::Dot     ? Qt::DotLine
-                 : style_.line == LineStyle::DashDot ? Qt::DashDotLine
-                                                     : Qt::SolidLine);
+    pen.setStyle(penStyleOf(style_.line));
     painter.setPen(pen);
     painter.drawLine(0, height() / 2, width(), height() / 2);
   }
@@ -45,7 +42,6 @@ class LineSample : public QWidget {
 
 DcHistoryWindow::DcHistoryWindow(DcHistoryActions& actions, QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Window), actions_(actions) {
-  setAttribute(Qt::WA_DeleteOnClose, false);
   auto* layout = new QVBoxLayout(this);
   auto* controls = new QHBoxLayout;
   spans_ = new QComboBox(this);

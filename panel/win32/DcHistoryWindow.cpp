@@ -64,6 +64,11 @@ int DcHistoryWindow::px(int pixelsAt96) const {
   return scaledPixels(pixelsAt96, dpi_);
 }
 
+// Where a terminal's legend entry (its line sample, then its text) begins.
+int DcHistoryWindow::legendLeft(std::size_t terminal) const {
+  return px(Gap) + static_cast<int>(terminal) * px(LegendEntryWidth);
+}
+
 void DcHistoryWindow::createControls() {
   spans_ =
       CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | CBS_DROPDOWNLIST, 0,
@@ -104,7 +109,7 @@ void DcHistoryWindow::layOut() {
   MoveWindow(save_, client.right - px(Gap) - px(110), px(Gap), px(110), row, TRUE);
   const int legendTop = client.bottom - px(Gap) - row;
   for (std::size_t t = 0; t < legend_.size(); ++t) {
-    const int left = px(Gap) + static_cast<int>(t) * px(LegendEntryWidth) + px(LineSampleWidth + 4);
+    const int left = legendLeft(t) + px(LineSampleWidth + 4);
     MoveWindow(legend_[t], left, legendTop + px(4), px(LegendEntryWidth - LineSampleWidth - 8), row,
                TRUE);
   }
@@ -118,8 +123,6 @@ void DcHistoryWindow::show() {
     // The first time below the main window, at the owner's left edge.
     RECT owner;
     GetWindowRect(GetWindow(window_, GW_OWNER), &owner);
-    RECT mine;
-    GetWindowRect(window_, &mine);
     SetWindowPos(window_, nullptr, owner.left, owner.bottom + px(Gap), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
@@ -156,8 +159,7 @@ void DcHistoryWindow::paint() {
   GetClientRect(window_, &client);
   const int sampleRow = client.bottom - px(Gap) - px(RowHeight) / 2;
   for (std::size_t t = 0; t < legend_.size(); ++t) {
-    const int left = px(Gap) + static_cast<int>(t) * px(LegendEntryWidth);
-    drawLineSample(dc, DcTraceStyles[t], left, sampleRow, px(LineSampleWidth), dpi_);
+    drawLineSample(dc, DcTraceStyles[t], legendLeft(t), sampleRow, px(LineSampleWidth), dpi_);
   }
   plot_ = paintDcChart(dc, chart_, font_, dpi_, actions_.dcHistory(), spanSeconds_, area_);
   EndPaint(window_, &ps);

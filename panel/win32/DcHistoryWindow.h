@@ -44,6 +44,7 @@ class DcHistoryWindow {
   void paint();
   void saveAsCsv();
   int px(int pixelsAt96) const;
+  int legendLeft(std::size_t terminal) const;
 
   HINSTANCE instance_;
   DcHistoryActions& actions_;

@@ -288,7 +288,7 @@ void Win32Panel::openDcHistory() {
   if (!dcHistory_ || !window_ || closed_) return;
   if (!history_) {
     history_ = std::make_unique<DcHistoryWindow>(instance_, window_, *dcHistory_);
-    history_->setMainCaption(windowCaption_ + captionSuffix_);
+    showCaption();
   }
   history_->show();
 }

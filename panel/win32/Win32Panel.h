@@ -119,6 +119,7 @@ class Win32Panel final : public View, public controller::PlatformServices {
   void onCommand(WORD id, WORD code, HWND from);
   void onClose();
   void onContextMenu(LPARAM where);
+  void showCaption();
   void drawButton(const DRAWITEMSTRUCT& item);
   void drawReadout(const DRAWITEMSTRUCT& item);
   std::string fittedReadout(HDC dc, const Child& c) const;

@@ -59,14 +59,19 @@ void Win32Panel::setCaption(ControlId control, const std::string& text) {
 void Win32Panel::setWindowCaption(const std::string& text) {
   if (windowCaption_ == text) return;
   windowCaption_ = text;
-  if (window_) SetWindowTextW(window_, toWide(windowCaption_ + captionSuffix_).c_str());
-  if (history_) history_->setMainCaption(windowCaption_ + captionSuffix_);
+  showCaption();
 }
 
 void Win32Panel::setCaptionSuffix(const std::string& suffix) {
   captionSuffix_ = suffix;
-  if (window_) SetWindowTextW(window_, toWide(windowCaption_ + captionSuffix_).c_str());
-  if (history_) history_->setMainCaption(windowCaption_ + captionSuffix_);
+  showCaption();
+}
+
+// The caption with its suffix, on the main window and in the DC history's title.
+void Win32Panel::showCaption() {
+  const std::string caption = windowCaption_ + captionSuffix_;
+  if (window_) SetWindowTextW(window_, toWide(caption).c_str());
+  if (history_) history_->setMainCaption(caption);
 }
 
 void Win32Panel::addListEntry(const std::string& text, std::int16_t index) {
